@@ -1,0 +1,74 @@
+#pragma once
+// The built-in message-text tables. Texts are stored in the text code and decoded
+// only when used. The readable source is message_texts.txt beside this file.
+#include <string>
+
+enum class TextTable { Main, Second };
+
+// The entry decoded, as UTF-16; empty when the id is missing.
+std::u16string GetText(int id, TextTable table = TextTable::Main);
+// The entry's decoded bytes up to the first zero byte (UTF-8); empty when missing.
+std::string GetTextUtf8(int id, TextTable table = TextTable::Main);
+
+// Ids of the main table that the code fetches by number.
+namespace TextId {
+constexpr int kWarningCaption = 8;
+constexpr int kNoticeTitle = 17;
+constexpr int kNoticeAccept = 18;
+constexpr int kNoticeDecline = 19;
+constexpr int kHostNotCreated = 21;
+constexpr int kSettingsInvalid = 22;
+constexpr int kAppTitle = 23;
+constexpr int kHostWindowClass = 24;
+constexpr int kResourceType = 25;
+constexpr int kContactSubject = 26;
+constexpr int kContactButton = 27;
+constexpr int kHostTooOld = 28;
+constexpr int kWrongPassword = 29;
+constexpr int kPasswordAccept = 30;
+constexpr int kPasswordCancel = 31;
+constexpr int kPasswordHeading = 32;
+constexpr int kPasswordPrompt = 33;
+constexpr int kFormatNeedsNewerHost = 34;
+constexpr int kAlreadyRunning = 43;
+constexpr int kHostProgId = 44;
+constexpr int kExtensionXlsm = 45;
+constexpr int kExtensionXlsb = 46;
+constexpr int kExtensionXls = 47;
+constexpr int kAddInFileName = 48;
+constexpr int kLauncherExtension = 49;
+constexpr int kAddInNotWritten = 50;
+constexpr int kStartupInfoFileName = 52;
+constexpr int kSilentStartPrefix = 53;
+constexpr int kResidentEventFormat = 54;
+// Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
+constexpr int kTempRegistryKey = 9;
+constexpr int kTempRegistryToken = 10;
+constexpr int kWebPrefix1 = 11;
+constexpr int kWebPrefix2 = 12;
+constexpr int kWebPrefix3 = 13;
+}  // namespace TextId
+
+// Ids of the second table: the pieces of the contact mail link.
+namespace SecondTextId {
+constexpr int kMailPrefix = 1;
+constexpr int kSubjectField = 2;
+constexpr int kBodyField = 3;
+}  // namespace SecondTextId
+
+// Override keys, paired with the built-in ids above for GetMessageText.
+namespace OverrideKey {
+constexpr int kPasswordAccept = 3;
+constexpr int kPasswordCancel = 4;
+constexpr int kContactButton = 6;
+constexpr int kWarningCaption = 7;
+constexpr int kNoticeTitle = 11;
+constexpr int kNoticeAccept = 12;
+constexpr int kNoticeDecline = 13;
+constexpr int kPasswordHeading = 14;
+constexpr int kPasswordPrompt = 15;
+constexpr int kWrongPassword = 16;
+constexpr int kContactSubject = 39;
+constexpr int kContactBody = 40;
+constexpr int kAlreadyRunning = 41;
+}  // namespace OverrideKey

@@ -1,0 +1,43 @@
+#pragma once
+// Macros written as <?NAME?> in shown texts, replaced by the application's values
+// (title, version, information, author contact) and the user's folders.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct AppSettings;
+
+class MacroExpander {
+ public:
+  // Converts a value to the narrow (ANSI) code page for ExpandNarrow.
+  using AnsiConverter = std::function<std::string(const std::u16string&)>;
+  // Looks up a shell folder by CSIDL; nullopt when the lookup fails.
+  using FolderLookup = std::function<std::optional<std::u16string>(int csidl)>;
+
+  // Without a converter each character below 256 becomes that byte, others '?'.
+  explicit MacroExpander(AnsiConverter toAnsi = nullptr);
+
+  // Sets AUTHOR_CONTACT, APPNAME, APPVER, APPINFO, MYDOCUMENTS and DESKTOP.
+  void RefreshMacros(const AppSettings& settings, const FolderLookup& folders);
+
+  void Set(const std::u16string& name, const std::u16string& value);
+  bool Contains(const std::u16string& name) const;
+  std::u16string Value(const std::u16string& name) const;
+  void Clear() { macros_.clear(); }
+
+  std::u16string ExpandWide(std::u16string_view text) const;
+  std::string ExpandNarrow(std::string_view text) const;
+
+ private:
+  std::map<std::u16string, std::u16string> macros_;
+  AnsiConverter toAnsi_;
+};
+
+// "%d.%d.%d" of the three high bytes of the version.
+std::u16string FormatAppVersion(uint32_t version);
+
+constexpr int kCsidlDesktop = 0;
+constexpr int kCsidlPersonal = 5;
