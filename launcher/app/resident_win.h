@@ -1,0 +1,9 @@
+#pragma once
+struct LauncherState;
+
+// Saved-state mode: creates the named event through which the add-in lets the
+// resident launcher end, and starts the thread that watches it.
+void CreateResidentEvent(LauncherState& state);
+
+// The watcher's body: waits for the event, then sets the event-seen flag.
+void WatchResidentEvent(LauncherState& state);

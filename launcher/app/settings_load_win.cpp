@@ -1,0 +1,45 @@
+#include "launcher/app/settings_load_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "launcher/app/launcher_state_win.h"
+#include "launcher/payload/item_ids.h"
+#include "launcher/payload/message_texts.h"
+#include "launcher/payload/resources_win.h"
+#include "launcher/ui/macro_sources_win.h"
+
+namespace {
+
+void RefreshMacros(LauncherState& state) {
+  if (state.macros) state.macros->RefreshMacros(state.settings, LookUpShellFolder);
+}
+
+// One launcher per executable path: the mutex is named after the path.
+void TakeSingleInstanceGuard(LauncherState& state) {
+  std::wstring name = state.exePath;
+  std::replace(name.begin(), name.end(), L'\\', L'_');
+  state.singleInstanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    throw notice4user(ReplaceBackslashN(MessageTextUtf8(OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning)));
+  }
+}
+
+}  // namespace
+
+void LoadSettings(LauncherState& state) {
+  LoadPackedItem(ItemId::kSettings, state.settingsBlob);
+  ParseAppSettings(state.settingsBlob, state.settings);
+  RefreshMacros(state);
+
+  std::string overrides;
+  if (ReadPackedItem(ItemId::kTextOverrides, overrides) && state.overrides) {
+    state.overrides->LoadTextOverrides(overrides);
+  }
+  if (state.HasOption(OPT_SINGLE_INSTANCE)) TakeSingleInstanceGuard(state);
+  RefreshMacros(state);
+
+  if (!state.testFlag) ExtractIconExW(state.exePath.c_str(), 0, &state.bigIcon, &state.smallIcon, 1);
+}

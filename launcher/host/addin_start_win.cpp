@@ -1,0 +1,58 @@
+#include "launcher/host/addin_start_win.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+
+#include "launcher/app/launcher_state_win.h"
+#include "launcher/app/wide_win.h"
+#include "launcher/host/host_ops_win.h"
+#include "launcher/payload/message_texts.h"
+#include "launcher/payload/workspace_names.h"
+#include "launcher/payload/workspace_win.h"
+
+namespace {
+
+bool IsExistingFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The add-in reads the launcher's command line and the workbook's path from here.
+std::wstring WriteStartupInfoFile(LauncherState& state) {
+  std::wstring path = GetWorkspaceFolder(state) + L"\\" + BuiltInText(TextId::kStartupInfoFileName);
+  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath));
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return path;
+  fwrite(bytes.data(), bytes.size(), 1, file);
+  fclose(file);
+  return path;
+}
+
+// Removes the loader and the start-up information file when the start is over, also
+// when the host fails to hand out its workbook collection: nothing may stay behind.
+class StartFilesRemover {
+ public:
+  StartFilesRemover(const LauncherState& state, std::wstring startupInfoPath)
+      : state_(state), startupInfoPath_(std::move(startupInfoPath)) {}
+  ~StartFilesRemover() {
+    if (!state_.loaderWorkbookPath.empty()) _wremove(state_.loaderWorkbookPath.c_str());
+    if (!startupInfoPath_.empty() && IsExistingFile(startupInfoPath_)) _wremove(startupInfoPath_.c_str());
+  }
+
+ private:
+  const LauncherState& state_;
+  std::wstring startupInfoPath_;
+};
+
+}  // namespace
+
+void StartAddInInHost(LauncherState& state) {
+  StartFilesRemover remover(state, WriteStartupInfoFile(state));
+  WriteLoaderWorkbook(state);
+
+  // The host runs the loader's open macro, and with it the add-in's start, inside
+  // this call; the workbook object it returns is of no further use.
+  OpenWorkbookInHost(state.host.Get(), state.loaderWorkbookPath);
+  Sleep(100);
+}

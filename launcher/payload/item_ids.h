@@ -1,0 +1,18 @@
+#pragma once
+// Ids of the packed items (resources of type EXTRSC) a packaged application carries.
+namespace ItemId {
+constexpr int kLoaderWorkbook = 1018;
+constexpr int kWorkbook = 1020;
+constexpr int kAddIn32 = 1025;
+constexpr int kAddIn64 = 1027;
+constexpr int kTextOverrides = 1035;
+constexpr int kFunctionNames = 1043;
+constexpr int kErrorNames = 1045;
+constexpr int kSplash = 1050;
+constexpr int kAddInFlag1060 = 1060;
+constexpr int kAddInFlag1070 = 1070;
+constexpr int kSettings = 1100;
+constexpr int kNotice = 1105;
+constexpr int kAddInFlag1107 = 1107;
+constexpr int kAddInData = 1200;
+}  // namespace ItemId

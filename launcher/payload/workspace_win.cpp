@@ -1,0 +1,185 @@
+#include "launcher/payload/workspace_win.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <io.h>
+#include <stdio.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "launcher/app/launcher_state_win.h"
+#include "launcher/app/wide_win.h"
+#include "launcher/payload/item_ids.h"
+#include "launcher/payload/message_texts.h"
+#include "launcher/payload/packed_item.h"
+#include "launcher/payload/resources_win.h"
+#include "launcher/payload/workspace_names.h"
+
+namespace {
+
+bool Accessible(const std::wstring& path, int mode = 0) {
+  return !path.empty() && _waccess(path.c_str(), mode) == 0;
+}
+
+std::wstring RandomName() {
+  std::u16string name;
+  MakeRandomName(8, name, rand);
+  return ToWide(name);
+}
+
+std::wstring WithBackslash(std::wstring folder) {
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
+std::wstring TempPath() {
+  wchar_t buffer[1024] = {};
+  GetTempPathW(1024, buffer);
+  return buffer;
+}
+
+// A security descriptor that grants the current user, and nobody else, full access,
+// without inheriting anything from the temporary folder.
+struct OwnerOnlyDescriptor {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ~OwnerOnlyDescriptor() { LocalFree(descriptor); }
+
+  bool Build() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    ScopedHandle ownedToken(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    auto buffer = std::make_unique<unsigned char[]>(size);
+    if (!GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) return false;
+    wchar_t* sid = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, &sid)) return false;
+    std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")";
+    LocalFree(sid);
+    return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                nullptr) != FALSE;
+  }
+};
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  bool written = fwrite(bytes.data(), bytes.size(), 1, file) == 1;
+  fclose(file);
+  return written;
+}
+
+// The registry keeps the system's temporary folder with a placeholder for the
+// Windows folder.
+std::wstring SystemTempSetting() {
+  ScopedRegKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, BuiltInText(TextId::kTempRegistryKey).c_str(), 0, KEY_READ, key.put()) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  wchar_t value[512] = {};
+  DWORD size = sizeof value - sizeof(wchar_t);
+  if (RegQueryValueExW(key.get(), L"TEMP", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::wstring result = value;
+  std::wstring token = BuiltInText(TextId::kTempRegistryToken);
+  size_t at = token.empty() ? std::wstring::npos : result.find(token);
+  if (at != std::wstring::npos) {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    result.replace(at, token.size(), windows);
+  }
+  return result;
+}
+
+bool IsExistingFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value ? value : L"";
+}
+
+}  // namespace
+
+bool CreateWorkspaceFolder(LauncherState& state) {
+  OwnerOnlyDescriptor owner;
+  if (!owner.Build()) return false;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, owner.descriptor, FALSE};
+
+  // The names are predictable, so another process may have taken the next one first:
+  // the folder is created in one step that fails on an existing name, never reused.
+  std::wstring temp = WithBackslash(TempPath());
+  for (int attempt = 0; attempt < kWorkspaceFolderAttempts; ++attempt) {
+    std::wstring candidate = temp + RandomName();
+    if (CreateDirectoryW(candidate.c_str(), &attributes)) {
+      state.workspaceFolder = candidate;
+      return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+std::wstring GetWorkspaceFolder(LauncherState& state) {
+  if (!state.workspaceFolder.empty()) return state.workspaceFolder;
+  std::wstring folder = TempPath();
+  if (!Accessible(folder)) folder = SystemTempSetting();
+  if (!Accessible(folder)) folder = EnvironmentValue(L"TEMP");
+  if (!Accessible(folder)) folder = EnvironmentValue(L"TMP");
+  if (!Accessible(folder)) folder = state.exeFolder;
+  state.workspaceFolder = folder;
+  return folder;
+}
+
+bool WriteAddInFile(LauncherState& state, bool hostIs64Bit) {
+  std::string addIn;
+  ReadPackedItem(hostIs64Bit ? ItemId::kAddIn64 : ItemId::kAddIn32, addIn);
+  if (addIn.size() <= 10) return false;
+  if (!CreateWorkspaceFolder(state)) return false;
+  state.addInFilePath = state.workspaceFolder + L"\\" + BuiltInText(TextId::kAddInFileName);
+  return WriteWholeFile(state.addInFilePath, addIn);
+}
+
+bool WriteWorkbookFile(LauncherState& state) {
+  std::string& bytes = state.workbookData;
+  if (state.HasOption(OPT_SAVED_STATE) && !bytes.empty()) {
+    InflatePackedItem(bytes);
+  } else {
+    bytes.clear();
+    ReadPackedItem(ItemId::kWorkbook, bytes);
+  }
+
+  bool written = false;
+  std::wstring folder = GetWorkspaceFolder(state);
+  if (Accessible(folder) && Accessible(folder, 2)) {
+    auto exists = [](const std::u16string& path) { return _waccess(ToWide(path).c_str(), 0) == 0; };
+    state.workbookFilePath =
+        ToWide(ChooseWorkbookFilePath(FromWide(folder), FromWide(state.exePath), state.settings.workbookFormat(), exists));
+    FILE* file = _wfopen(state.workbookFilePath.c_str(), L"wb");
+    if (file) {
+      // Without the marker the item is not a workbook: the file stays empty.
+      written = !HasWorkbookMarker(bytes) || fwrite(bytes.data() + 4, bytes.size() - 4, 1, file) == 1;
+      fclose(file);
+    }
+  }
+  bytes.clear();
+  return written;
+}
+
+bool WriteLoaderWorkbook(LauncherState& state) {
+  std::string loader;
+  ReadPackedItem(ItemId::kLoaderWorkbook, loader);
+  std::wstring base;
+  do {
+    base = WithBackslash(GetWorkspaceFolder(state)) + RandomName();
+  } while (IsExistingFile(base));
+  state.loaderWorkbookPath = base + BuiltInText(TextId::kExtensionXls);
+  return !loader.empty() && WriteWholeFile(state.loaderWorkbookPath, loader);
+}

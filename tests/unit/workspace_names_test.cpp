@@ -1,0 +1,96 @@
+#include "launcher/payload/workspace_names.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "launcher/payload/utf.h"
+
+namespace {
+
+// Replays fixed draws, then the C library's generator.
+std::function<int()> Draws(std::vector<int> values) {
+  auto index = std::make_shared<size_t>(0);
+  return [values, index] { return *index < values.size() ? values[(*index)++] : rand(); };
+}
+
+std::string Narrow(const std::u16string& text) { return Utf16ToUtf8(text); }
+
+}  // namespace
+
+TEST(MakeRandomName, SkipsALeadingDigitAndARepeatTwoPlacesBack) {
+  std::u16string name;
+  // 3 is a digit (skipped first), 10 'a', 11 'b', 10 'a' again (skipped: equals s[len-2]),
+  // 11 'b' ('b' after 'b' is allowed), 12 'c'.
+  MakeRandomName(4, name, Draws({3, 10, 11, 10, 11, 12}));
+  EXPECT_EQ(Narrow(name), "abbc");
+}
+
+TEST(MakeRandomName, ManyNamesKeepTheRules) {
+  srand(12345);
+  std::set<std::u16string> seen;
+  for (int i = 0; i < 2000; ++i) {
+    std::u16string name;
+    MakeRandomName(8, name, rand);
+    ASSERT_EQ(name.size(), 8u);
+    EXPECT_TRUE(name[0] >= u'a' && name[0] <= u'z') << Narrow(name);
+    for (size_t k = 0; k < name.size(); ++k) {
+      char16_t c = name[k];
+      EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z')) << Narrow(name);
+      if (k >= 2) EXPECT_NE(c, name[k - 2]) << Narrow(name);
+    }
+    seen.insert(name);
+  }
+  EXPECT_GT(seen.size(), 1990u);
+}
+
+TEST(MakeRandomName, AppendsToWhatIsThere) {
+  std::u16string name = u"ab";
+  MakeRandomName(3, name, Draws({10, 12}));  // 'a' would repeat s[0], so 'c'
+  EXPECT_EQ(Narrow(name), "abc");
+}
+
+struct NamingCase {
+  const char16_t* launcher;
+  int32_t format;
+  std::vector<std::u16string> taken;
+  const char* expected;
+};
+
+TEST(ChooseWorkbookFilePath, NamesAfterTheLauncherAndNumbersTakenNames) {
+  const NamingCase cases[] = {
+      {u"C:\\Apps\\Report.exe", 52, {}, "W:\\ws\\Report.xlsm"},
+      {u"C:\\Apps\\Report.exe", 50, {}, "W:\\ws\\Report.xlsb"},
+      {u"C:\\Apps\\Report.exe", -4143, {}, "W:\\ws\\Report.xls"},
+      // The extension is found in a lower-cased copy; the base keeps its stored case.
+      {u"C:\\Apps\\Report.EXE", 52, {u"W:\\ws\\Report.xlsm"}, "W:\\ws\\Report(1).xlsm"},
+      // A name taken with the classic extension appended counts as taken too.
+      {u"C:\\Apps\\Report.exe", 52, {u"W:\\ws\\Report.xlsm.xls", u"W:\\ws\\Report(1).xlsm"}, "W:\\ws\\Report(2).xlsm"},
+      // Only the last occurrence of the extension is replaced.
+      {u"C:\\Apps\\a.exe.b.exe", 52, {}, "W:\\ws\\a.exe.b.xlsm"},
+      // Without the launcher's extension the file name is used as it is, unnumbered.
+      {u"C:\\Apps\\Report.com", 52, {u"W:\\ws\\Report.com"}, "W:\\ws\\Report.com"},
+      // Without a backslash the path itself is the name.
+      {u"Report.exe", 52, {}, "Report.xlsm"},
+  };
+  for (const auto& c : cases) {
+    std::set<std::u16string> taken(c.taken.begin(), c.taken.end());
+    auto exists = [&](const std::u16string& path) { return taken.count(path) > 0; };
+    EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"W:\\ws", c.launcher, c.format, exists)), c.expected)
+        << Narrow(c.launcher);
+  }
+}
+
+TEST(ChooseWorkbookFilePath, AddsNoSecondBackslash) {
+  auto none = [](const std::u16string&) { return false; };
+  EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"W:\\", u"C:\\R.exe", 52, none)), "W:\\R.xlsm");
+}
+
+TEST(StartupInfoBytes, CommandLineLineFeedAndWorkbookPath) {
+  EXPECT_EQ(StartupInfoBytes(u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm"), "\"C:\\App.exe\" -x\nC:\\T\\App.xlsm");
+  EXPECT_EQ(StartupInfoBytes(u"App.exe", u""), "App.exe\n");
+  EXPECT_EQ(StartupInfoBytes(u"\u00c4pp.exe \u20ac", u""), "\xc3\x84pp.exe \xe2\x82\xac\n");
+  EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", u""), std::runtime_error);
+}

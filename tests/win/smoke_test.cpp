@@ -1,5 +1,0 @@
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-TEST(Wine, RunsWindowsCode) { EXPECT_NE(GetCurrentProcessId(), 0u); }

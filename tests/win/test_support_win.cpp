@@ -1,0 +1,121 @@
+#include "test_support_win.h"
+
+#include <stdio.h>
+
+#include <cstdlib>
+
+std::wstring TempPath() {
+  wchar_t buffer[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, buffer);
+  return buffer;
+}
+
+TempFolder::TempFolder() {
+  static unsigned counter = 0;
+  path_ = TempPath() + L"sheetpack-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(++counter);
+  CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") DeleteFileW(File(name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path_.c_str());
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring StubPath() {
+  // The build passes the stub's Unix path; Wine maps the Unix root to drive Z:.
+  std::string unixPath = SHEETPACK_STUB;
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+PROCESS_INFORMATION StartProcess(const std::wstring& program, const std::wstring& commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::wstring mutableLine = commandLine;
+  CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                 &process);
+  return process;
+}
+
+DWORD WaitForExit(PROCESS_INFORMATION& process, DWORD timeoutMs) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  else TerminateProcess(process.hProcess, 99);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+namespace {
+
+struct BoxSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (owner == search->processId && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[2048] = {};
+  GetWindowTextW(window, text, 2048);
+  return text;
+}
+
+}  // namespace
+
+ShownMessageBox WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
+  ShownMessageBox box;
+  for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+    BoxSearch search{processId, nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      box.window = search.found;
+      box.caption = WindowText(search.found);
+      // A message box keeps its text in the static control 0xFFFF and its icon in 0x14.
+      box.text = WindowText(GetDlgItem(search.found, 0xFFFF));
+      box.hasIcon = GetDlgItem(search.found, 0x14) != nullptr;
+      return box;
+    }
+    Sleep(100);
+  }
+  return box;
+}

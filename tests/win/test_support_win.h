@@ -1,0 +1,41 @@
+#pragma once
+// Helpers shared by the Windows tests: temporary folders, files, and starting the
+// launcher stub built beside the tests.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A fresh folder under the temporary folder, removed with its files at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::wstring& path() const { return path_; }
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+std::wstring TempPath();  // GetTempPathW, with its trailing backslash
+
+// The launcher stub of this build, as a Windows path.
+std::wstring StubPath();
+
+// Starts a program with a command line (argv[0] included) and returns its process.
+PROCESS_INFORMATION StartProcess(const std::wstring& program, const std::wstring& commandLine);
+// Waits for the process to end and returns its exit code; closes its handles.
+DWORD WaitForExit(PROCESS_INFORMATION& process, DWORD timeoutMs);
+
+struct ShownMessageBox {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+  bool hasIcon = false;
+};
+// Waits for a message box of the process (dialog class #32770) and reads it.
+ShownMessageBox WaitForMessageBox(DWORD processId, DWORD timeoutMs);
