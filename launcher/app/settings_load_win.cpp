@@ -9,6 +9,7 @@
 #include "launcher/payload/item_ids.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/resources_win.h"
+#include "launcher/payload/saved_state_win.h"
 #include "launcher/ui/macro_sources_win.h"
 
 namespace {
@@ -32,6 +33,13 @@ void TakeSingleInstanceGuard(LauncherState& state) {
 void LoadSettings(LauncherState& state) {
   LoadPackedItem(ItemId::kSettings, state.settingsBlob);
   ParseAppSettings(state.settingsBlob, state.settings);
+  if (state.HasOption(OPT_SAVED_STATE)) {
+    try {
+      ReadSavedState(state);
+    } catch (...) {
+      // A saved state that cannot be read leaves the executable's own items in use.
+    }
+  }
   RefreshMacros(state);
 
   std::string overrides;

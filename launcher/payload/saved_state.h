@@ -1,0 +1,33 @@
+#pragma once
+// The saved-state file beside the executable ("App.vstg" for "App.exe"): written by
+// the runtime add-in, it carries the application's current settings record and
+// workbook, which replace the executable's own when the file is valid.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+constexpr uint32_t kSavedStateMagic = 0x48535651;  // "QVSH"
+constexpr uint32_t kSavedStateHeaderSize = 40;
+
+struct SavedState {
+  std::string nameText;  // up to its first zero byte, at most 1023 bytes
+  std::string settings;  // an AppSettings record, packed or plain
+  std::string workbook;  // workbook marker + spreadsheet file, packed or plain
+  std::string extra;
+};
+
+// The launcher's path with only its last extension replaced by "vstg".
+std::u16string SavedStatePath(std::u16string_view launcherPath);
+
+// The check value a file must carry for records whose settings magic is `settingsMagic`.
+uint32_t SavedStateCheckValue(uint32_t settingsMagic);
+
+// Why a file with this 40-byte header and size is not valid, or empty when it is.
+std::string CheckSavedStateHeader(std::string_view header, uint64_t fileSize, uint32_t settingsMagic);
+
+// The sections of a whole file, or nullopt (with the reason) when it is not valid.
+std::optional<SavedState> ParseSavedState(std::string_view file, uint32_t settingsMagic, std::string* reason = nullptr);
+
+// Writes a file that ParseSavedState accepts for `settingsMagic`.
+std::string WriteSavedState(const SavedState& state, uint32_t settingsMagic);

@@ -1,0 +1,97 @@
+#include "launcher/payload/saved_state.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/payload/app_settings.h"
+#include "launcher/payload/byte_io.h"
+#include "launcher/payload/utf.h"
+
+namespace {
+
+SavedState Sample() {
+  SavedState state;
+  state.nameText = "Report";
+  state.settings = std::string(120, 's');
+  state.workbook = std::string("\x92\x10\x75\x30", 4) + "book";
+  state.extra = "xx";
+  return state;
+}
+
+std::string Narrow(const std::u16string& text) { return Utf16ToUtf8(text); }
+
+}  // namespace
+
+TEST(SavedState, CheckValueOfTheOnlyLaunchableMagic) {
+  EXPECT_EQ(SavedStateCheckValue(kSettingsMagic), 0x7C577B6Eu);
+}
+
+TEST(SavedState, WrittenFileReadsBack) {
+  SavedState written = Sample();
+  auto read = ParseSavedState(WriteSavedState(written, kSettingsMagic), kSettingsMagic);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->nameText, "Report");
+  EXPECT_EQ(read->settings, written.settings);
+  EXPECT_EQ(read->workbook, written.workbook);
+  EXPECT_EQ(read->extra, written.extra);
+}
+
+TEST(SavedState, NameEndsAtItsFirstZeroByte) {
+  SavedState state = Sample();
+  state.nameText = std::string("Rep\0ort", 7);
+  auto read = ParseSavedState(WriteSavedState(state, kSettingsMagic), kSettingsMagic);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->nameText, "Rep");
+  EXPECT_EQ(read->settings, state.settings);  // the full name length was skipped
+}
+
+TEST(SavedState, AcceptsAndRejects) {
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> damage;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"untouched", [](std::string&) {}, true},
+      {"header only", [](std::string& f) { f.resize(40); StoreU32At(f, 28, 0); StoreU16At(f, 24, 0); StoreU32At(f, 32, 0); StoreU32At(f, 36, 0); }, false},
+      {"settings length 0 with sizes adding up",
+       [](std::string& f) {
+         uint32_t settings = ReadU32At(f, 28);
+         StoreU32At(f, 28, 0);
+         StoreU32At(f, 36, ReadU32At(f, 36) + settings);
+       },
+       false},
+      {"check value for another magic", [](std::string& f) { StoreU32At(f, 12, SavedStateCheckValue(0x12345678)); }, false},
+      {"wrong magic", [](std::string& f) { f[0] = 'X'; }, false},
+      {"header size not 40", [](std::string& f) { StoreU32At(f, 4, 44); }, false},
+      {"one byte appended", [](std::string& f) { f.push_back('\0'); }, false},
+      {"one byte missing", [](std::string& f) { f.pop_back(); }, false},
+      {"empty workbook section",
+       [](std::string& f) {
+         uint32_t workbook = ReadU32At(f, 32);
+         StoreU32At(f, 32, 0);
+         StoreU32At(f, 36, ReadU32At(f, 36) + workbook);
+       },
+       true},
+      // Both lengths grow by 2^31: the 32-bit sum wraps back to the real file size.
+      {"lengths that wrap around 32 bits",
+       [](std::string& f) {
+         StoreU32At(f, 28, ReadU32At(f, 28) + 0x80000000u);
+         StoreU32At(f, 32, ReadU32At(f, 32) + 0x80000000u);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    std::string file = WriteSavedState(Sample(), kSettingsMagic);
+    c.damage(file);
+    std::string reason;
+    auto read = ParseSavedState(file, kSettingsMagic, &reason);
+    EXPECT_EQ(read.has_value(), c.valid) << c.what << ": " << reason;
+    if (!c.valid) EXPECT_FALSE(reason.empty()) << c.what;
+  }
+}
+
+TEST(SavedState, PathReplacesOnlyTheLastExtension) {
+  EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.exe")), "C:\\Apps\\Report.vstg");
+  EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.old.exe")), "C:\\Apps\\Report.old.vstg");
+  EXPECT_EQ(Narrow(SavedStatePath(u"C:\\My.Apps\\Report")), "C:\\My.Apps\\Report.vstg");
+}
