@@ -30,6 +30,9 @@ class MacroExpander {
 
   std::u16string ExpandWide(std::u16string_view text) const;
   std::string ExpandNarrow(std::string_view text) const;
+  // The narrow expansion for UTF-8 texts (message texts that become notice4user):
+  // values are inserted as UTF-8, so the text stays valid UTF-8 for any value.
+  std::string ExpandUtf8(std::string_view text) const;
 
  private:
   std::map<std::u16string, std::u16string> macros_;

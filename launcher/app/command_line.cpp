@@ -1,0 +1,94 @@
+#include "launcher/app/command_line.h"
+
+#include <limits>
+
+namespace {
+
+char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Like a bounded case-insensitive compare of C strings: the first n characters of
+// both must match, and a string shorter than n must end where the other ends.
+bool StartsEqualIgnoringCase(std::u16string_view text, std::u16string_view pattern, size_t n) {
+  return EqualsIgnoringCase(text.substr(0, n), pattern.substr(0, n));
+}
+
+bool IsCSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+constexpr size_t kTestSwitchLength = 8;
+constexpr size_t kSilentPrefixLength = 6;
+
+}  // namespace
+
+CleanupRequest ScanCleanupMode(const std::vector<std::u16string>& args) {
+  CleanupRequest request;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
+    const bool first = EqualsIgnoringCase(arg, u"-clnx");
+    if (!first && !EqualsIgnoringCase(arg, u"-clnd")) continue;
+    // A switch without its path ends the scan; paths found before it still count.
+    if (i + 1 >= args.size() || args[i + 1].empty()) break;
+    (first ? request.first : request.second) = args[i + 1];
+    request.active = true;
+    ++i;
+  }
+  return request;
+}
+
+RunArguments ScanRunArguments(const std::vector<std::u16string>& args,
+                              std::u16string_view silentPrefix) {
+  RunArguments result;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
+    if ((arg == u"-p" || arg == u"-P") && i + 1 < args.size()) {
+      // The value is not skipped: it is looked at as an argument of its own too.
+      result.password = args[i + 1];
+    } else if (StartsEqualIgnoringCase(arg, u"-xlstest", kTestSwitchLength)) {
+      result.testFlag = true;
+    } else if (StartsEqualIgnoringCase(arg, silentPrefix, kSilentPrefixLength)) {
+      const std::u16string_view rest =
+          arg.size() > kSilentPrefixLength ? std::u16string_view(arg).substr(kSilentPrefixLength)
+                                           : std::u16string_view();
+      result.silentStart = static_cast<uint32_t>(ParseHexLikeWcstoi64(rest));
+    }
+  }
+  return result;
+}
+
+int64_t ParseHexLikeWcstoi64(std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) i += 2;
+
+  uint64_t value = 0;
+  bool overflow = false;
+  for (int digit; i < text.size() && (digit = HexDigit(text[i])) >= 0; ++i) {
+    if (value > (std::numeric_limits<uint64_t>::max() >> 4)) overflow = true;
+    value = value << 4 | static_cast<uint64_t>(digit);
+  }
+
+  // Out of range saturates towards the sign, as the C library does.
+  constexpr uint64_t kMaxPositive = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  if (negative) {
+    if (overflow || value > kMaxPositive + 1) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(0 - value);
+  }
+  if (overflow || value > kMaxPositive) return std::numeric_limits<int64_t>::max();
+  return static_cast<int64_t>(value);
+}

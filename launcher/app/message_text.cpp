@@ -1,0 +1,38 @@
+#include "launcher/app/message_text.h"
+
+#include "launcher/payload/message_texts.h"
+#include "launcher/payload/text_overrides.h"
+#include "launcher/ui/macro_expander.h"
+
+namespace {
+
+bool HasOverride(const MessageTextSources& sources, int key) {
+  return sources.overrides != nullptr && sources.overrides->HasOverrideText(key);
+}
+
+}  // namespace
+
+std::u16string GetMessageText(const MessageTextSources& sources, int key, int id) {
+  std::u16string text;
+  if (HasOverride(sources, key)) text = sources.overrides->GetOverrideText(key);
+  if (text.empty()) text = GetText(id);
+  if (sources.expander != nullptr) text = sources.expander->ExpandWide(text);
+  return text;
+}
+
+std::string GetMessageTextUtf8(const MessageTextSources& sources, int key, int id) {
+  std::string text;
+  if (HasOverride(sources, key)) text = sources.overrides->GetOverrideTextUtf8(key);
+  if (text.empty()) text = GetTextUtf8(id);
+  // These texts become notice4user messages, shown after a strict UTF-8 conversion;
+  // macro values therefore go in as UTF-8, not in the ANSI code page.
+  if (sources.expander != nullptr) text = sources.expander->ExpandUtf8(text);
+  return text;
+}
+
+std::u16string GetExpandedOverrideText(const MessageTextSources& sources, int key) {
+  std::u16string text;
+  if (HasOverride(sources, key)) text = sources.overrides->GetOverrideText(key);
+  if (sources.expander != nullptr) text = sources.expander->ExpandWide(text);
+  return text;
+}

@@ -1,0 +1,96 @@
+#include "launcher/app/message_text.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/payload/byte_io.h"
+#include "launcher/payload/message_texts.h"
+#include "launcher/payload/text_overrides.h"
+#include "launcher/payload/utf.h"
+#include "launcher/ui/macro_expander.h"
+
+namespace {
+
+// Overrides are loaded through the item format, as the launcher does.
+TextOverrideTable Overrides(const std::map<int32_t, std::string>& texts) {
+  std::string item;
+  AppendU32(item, 12);
+  AppendU32(item, static_cast<uint32_t>(texts.size()));
+  AppendU32(item, 0);
+  for (const auto& [key, text] : texts) {
+    AppendU32(item, static_cast<uint32_t>(key));
+    AppendU32(item, static_cast<uint32_t>(text.size()));
+    item += text;
+  }
+  TextOverrideTable table;
+  table.LoadTextOverrides(item);
+  return table;
+}
+
+class MessageTextTest : public testing::Test {
+ protected:
+  void SetUp() override { expander.Set(u"APPNAME", u"K\u00E4ssi"); }
+  MacroExpander expander;
+  TextOverrideTable overrides = Overrides({{7, "Huomio <?APPNAME?>"},
+                                           {11, ""},
+                                           {16, "V\xC3\xA4\xC3\xA4r\xC3\xA4 salasana\\nUudelleen"},
+                                           {40, "Hei <?APPNAME?>"},
+                                           {41, "broken \xC3"}});
+};
+
+TEST_F(MessageTextTest, OverrideWinsAndIsExpanded) {
+  const MessageTextSources sources{&overrides, &expander};
+  EXPECT_EQ(GetMessageText(sources, OverrideKey::kWarningCaption, TextId::kWarningCaption),
+            u"Huomio K\u00E4ssi");
+  EXPECT_EQ(GetMessageTextUtf8(sources, OverrideKey::kWrongPassword, TextId::kWrongPassword),
+            "V\xC3\xA4\xC3\xA4r\xC3\xA4 salasana\nUudelleen");
+  EXPECT_EQ(GetMessageText(sources, OverrideKey::kWrongPassword, TextId::kWrongPassword),
+            u"V\u00E4\u00E4r\u00E4 salasana\nUudelleen");
+}
+
+TEST_F(MessageTextTest, FallsBackToTheBuiltInText) {
+  const MessageTextSources sources{&overrides, &expander};
+  struct Case {
+    const char* what;
+    int key;
+    int id;
+  } cases[] = {
+      {"no override", OverrideKey::kNoticeAccept, TextId::kNoticeAccept},
+      {"empty override", OverrideKey::kNoticeTitle, TextId::kNoticeTitle},
+      {"invalid UTF-8 override", OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetMessageText(sources, c.key, c.id), expander.ExpandWide(GetText(c.id))) << c.what;
+    EXPECT_EQ(GetMessageTextUtf8(sources, c.key, c.id), expander.ExpandUtf8(GetTextUtf8(c.id)))
+        << c.what;
+  }
+}
+
+TEST_F(MessageTextTest, NarrowTextStaysValidUtf8WithANonAsciiTitle) {
+  // The built-in text 43 names the application; the title must not turn the
+  // message into bytes that cannot be shown.
+  const std::string text =
+      GetMessageTextUtf8({nullptr, &expander}, OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning);
+  EXPECT_TRUE(IsValidUtf8(text));
+  EXPECT_NE(text.find("K\xC3\xA4ssi"), std::string::npos);
+  EXPECT_EQ(Utf8ToUtf16(text), GetMessageText({nullptr, &expander}, OverrideKey::kAlreadyRunning,
+                                              TextId::kAlreadyRunning));
+}
+
+TEST_F(MessageTextTest, WithoutSourcesTextsComeUnexpandedFromTheTable) {
+  EXPECT_EQ(GetMessageText({}, OverrideKey::kWarningCaption, TextId::kWarningCaption),
+            GetText(TextId::kWarningCaption));
+  EXPECT_EQ(GetMessageTextUtf8({}, OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning),
+            GetTextUtf8(TextId::kAlreadyRunning));
+  EXPECT_NE(GetTextUtf8(TextId::kAlreadyRunning).find("<?APPNAME?>"), std::string::npos);
+  EXPECT_EQ(GetMessageText({&overrides, nullptr}, OverrideKey::kWarningCaption, TextId::kWarningCaption),
+            u"Huomio <?APPNAME?>");
+}
+
+TEST_F(MessageTextTest, ExpandedOverrideTextHasNoBuiltInDefault) {
+  EXPECT_EQ(GetExpandedOverrideText({&overrides, &expander}, OverrideKey::kContactBody),
+            u"Hei K\u00E4ssi");
+  EXPECT_EQ(GetExpandedOverrideText({&overrides, &expander}, OverrideKey::kContactSubject), u"");
+  EXPECT_EQ(GetExpandedOverrideText({nullptr, &expander}, OverrideKey::kContactBody), u"");
+}
+
+}  // namespace
