@@ -1,0 +1,166 @@
+#include "packer/app_items.h"
+
+#include "launcher/payload/app_settings.h"
+#include "launcher/payload/byte_io.h"
+#include "launcher/payload/packed_item.h"
+#include "launcher/payload/text_overrides.h"
+#include "launcher/payload/utf.h"
+#include "packer/file_io.h"
+#include "packer/item_table.h"
+#include "packer/pack_error.h"
+#include "packer/pe_image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The one-byte items the runtime add-in looks for.
+const std::string kPlaceholder(1, '\0');
+const std::string kFlagOne(1, '\x01');
+
+class ItemBuilder {
+ public:
+  ItemBuilder(const PackConfig& config, AppItems& out) : config_(config), out_(out) {}
+
+  void Build(double packTime) {
+    Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
+    AddWorkbook();
+    AddAddInKit();
+    AddSplash();
+    AddNotice();
+    AddTexts();
+    Items()[ItemId::kAddInFlag1060] = kFlagOne;
+    Items()[ItemId::kAddInFlag1070] = kFlagOne;
+    Items()[ItemId::kAddInFlag1107] = "1";
+  }
+
+ private:
+  std::map<uint32_t, std::string>& Items() { return out_.items; }
+  void Warn(const std::string& line) { out_.warnings.push_back(line); }
+
+  void AddWorkbook() {
+    std::string marked;
+    AppendU32(marked, kWorkbookMarker);
+    marked += ReadFileBytes(config_.workbook);
+    Items()[ItemId::kWorkbook] = PackItem(marked);
+  }
+
+  void AddAddInKit() {
+    const fs::path& kit = config_.addinKit;
+    std::error_code error;
+    if (!fs::is_directory(kit, error)) throw BadInput(PathToUtf8(kit), "the add-in kit folder does not exist");
+    Items()[ItemId::kAddIn32] = PackItem(AddInDll(kit / "addin-x86.dll", kMachineI386));
+    Items()[ItemId::kAddIn64] = PackItem(AddInDll(kit / "addin-x64.dll", kMachineAmd64));
+    Items()[ItemId::kLoaderWorkbook] = PackItem(RequiredKitFile(kit / "loader.xls"));
+    Items()[ItemId::kFunctionNames] = PackItem(NameTable(kit / "1043.txt", u"Index;English\r\n"));
+    Items()[ItemId::kErrorNames] = PackItem(NameTable(kit / "1045.txt", u"English\r\n"));
+    const fs::path data = kit / "1200.bin";
+    if (fs::exists(data, error)) {
+      Items()[ItemId::kAddInData] = ReadFileBytes(data);
+    } else {
+      Warn(PathToUtf8(data) + ": not in the add-in kit; item 1200 is left out");
+    }
+  }
+
+  std::string RequiredKitFile(const fs::path& file) const {
+    std::error_code error;
+    if (!fs::exists(file, error)) {
+      throw BadInput(PathToUtf8(file), "missing from the add-in kit (it needs addin-x86.dll, addin-x64.dll and loader.xls)");
+    }
+    return ReadFileBytes(file);
+  }
+
+  // A swapped pair of add-ins would only fail inside the host, so the machine type of
+  // each DLL is checked here.
+  std::string AddInDll(const fs::path& file, uint16_t machine) {
+    std::string bytes = RequiredKitFile(file);
+    try {
+      PeImage image(bytes);
+      if (image.Machine() != machine) {
+        throw BadInput(PathToUtf8(file), machine == kMachineI386 ? "is not a 32-bit (x86) DLL" : "is not a 64-bit (x64) DLL");
+      }
+    } catch (const PeFormatError& error) {
+      Warn(PathToUtf8(file) + ": not a Windows DLL (" + error.what() + ")");
+    }
+    return bytes;
+  }
+
+  // Name tables are UTF-16LE without a byte-order mark. A kit file with a UTF-16LE
+  // mark loses it; one with a UTF-8 mark is converted.
+  std::string NameTable(const fs::path& file, const std::u16string& headerOnly) {
+    std::error_code error;
+    if (!fs::exists(file, error)) {
+      Warn(PathToUtf8(file) + ": not in the add-in kit; a table with only its header row is written");
+      return StringToUtf16LeBytes(headerOnly);
+    }
+    std::string bytes = ReadFileBytes(file);
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) return bytes.substr(2);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+      try {
+        return StringToUtf16LeBytes(Utf8ToUtf16(std::string_view(bytes).substr(3)));
+      } catch (const std::runtime_error& invalid) {
+        throw BadInput(PathToUtf8(file), invalid.what());
+      }
+    }
+    if (bytes.size() % 2) throw BadInput(PathToUtf8(file), "not UTF-16LE text (odd length)");
+    return bytes;
+  }
+
+  void AddSplash() {
+    const bool shown = config_.optionFlags & OPT_SHOW_SPLASH;
+    if (!config_.splash) {
+      if (shown) Warn("options.splash is set, but no splash image is given, so none is shown");
+      Items()[ItemId::kSplash] = kPlaceholder;
+      return;
+    }
+    std::string image = ReadFileBytes(*config_.splash);
+    if (image.compare(0, 3, "\xFF\xD8\xFF") != 0) throw BadInput(PathToUtf8(*config_.splash), "not a JPEG file");
+    if (!shown) Warn(PathToUtf8(*config_.splash) + ": packed, but options.splash is not set, so it is not shown");
+    // JPEG data does not compress; stored plain, the launcher uses it as it is.
+    Items()[ItemId::kSplash] = std::move(image);
+  }
+
+  void AddNotice() {
+    if (!config_.notice) {
+      Items()[ItemId::kNotice] = kPlaceholder;
+      return;
+    }
+    std::string text = ReadFileBytes(*config_.notice);
+    const bool rtf = LowerExtension(*config_.notice) == ".rtf";
+    if (rtf && text.compare(0, 5, "{\\rtf") != 0) throw BadInput(PathToUtf8(*config_.notice), "not an RTF file (no {\\rtf at its start)");
+    if (text.size() < 3) Warn(PathToUtf8(*config_.notice) + ": shorter than 3 bytes, so the launcher does not show it");
+    Items()[ItemId::kNotice] = text.empty() ? kPlaceholder : std::move(text);
+  }
+
+  void AddTexts() {
+    for (const auto& [key, text] : config_.texts) {
+      if (text.empty()) Warn("texts." + std::to_string(key) + ": empty, so the built-in text stays in force");
+    }
+    Items()[ItemId::kTextOverrides] = config_.texts.empty() ? kPlaceholder : WriteTextOverrides(config_.texts);
+  }
+
+  const PackConfig& config_;
+  AppItems& out_;
+};
+
+}  // namespace
+
+std::string BuildSettingsRecord(const PackConfig& config, double packTime) {
+  AppSettingsRecord record;
+  record.appVersion = uint32_t{config.version[0]} << 24 | uint32_t{config.version[1]} << 16 |
+                      uint32_t{config.version[2]} << 8;
+  record.optionFlags = config.optionFlags;
+  record.packTime = packTime;
+  record.workbookFormat = config.workbookFormat;
+  record.appTitle = Utf8ToUtf16(config.title);
+  record.appInfo = Utf8ToUtf16(config.info);
+  record.authorContact = Utf8ToUtf16(config.authorContact);
+  record.startPassword = Utf8ToUtf16(config.password);
+  return WriteAppSettings(record);
+}
+
+AppItems BuildAppItems(const PackConfig& config, double packTime) {
+  AppItems out;
+  ItemBuilder(config, out).Build(packTime);
+  return out;
+}

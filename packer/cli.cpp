@@ -1,0 +1,67 @@
+#include "packer/cli.h"
+
+#include <functional>
+#include <map>
+#include <new>
+#include <ostream>
+
+#include "packer/pack_error.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: sheetpack COMMAND [ARGS] [-q|-v]\n"
+    "\n"
+    "  build CONFIG.json -o APP.exe [--stub STUB.exe]   write a packaged application\n"
+    "  inspect APP.exe [--json]                         list its items and settings\n"
+    "  inspect --settings FILE [--json]                 decode a settings record\n"
+    "  extract APP.exe ID [-o FILE] [--raw]             write one item out\n"
+    "  put APP.exe ID FILE [--raw|--packed]             replace one item\n"
+    "\n"
+    "sheetpack COMMAND --help describes a command. Exit codes: 0 success, 1 packing\n"
+    "failed (a file could not be written), 2 bad input or usage.\n";
+
+}  // namespace
+
+void CommandContext::Warn(const std::string& line) const {
+  if (verbosity >= 1) err << "sheetpack: warning: " << line << "\n";
+}
+
+void CommandContext::Note(const std::string& line) const {
+  if (verbosity >= 2) err << "sheetpack: " << line << "\n";
+}
+
+int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::path& executable,
+                 std::ostream& out, std::ostream& err) {
+  using Command = std::function<void(const std::vector<std::string>&, CommandContext&)>;
+  static const std::map<std::string, Command> commands = {
+      {"build", RunBuild}, {"inspect", RunInspect}, {"extract", RunExtract}, {"put", RunPut}};
+
+  if (args.empty()) {
+    err << kUsage;
+    return static_cast<int>(ExitCode::kBadInput);
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    out << kUsage;
+    return static_cast<int>(ExitCode::kSuccess);
+  }
+  auto command = commands.find(args[0]);
+  if (command == commands.end()) {
+    err << "sheetpack: unknown command '" << args[0] << "' (see sheetpack --help)\n";
+    return static_cast<int>(ExitCode::kBadInput);
+  }
+  CommandContext context{out, err, executable};
+  try {
+    command->second(std::vector<std::string>(args.begin() + 1, args.end()), context);
+    return static_cast<int>(ExitCode::kSuccess);
+  } catch (const PackError& error) {
+    err << "sheetpack: " << error.what() << "\n";
+    return static_cast<int>(error.Code());
+  } catch (const std::bad_alloc&) {
+    err << "sheetpack: out of memory\n";
+    return static_cast<int>(ExitCode::kPackingFailed);
+  } catch (const std::exception& error) {
+    err << "sheetpack: " << error.what() << "\n";
+    return static_cast<int>(ExitCode::kPackingFailed);
+  }
+}

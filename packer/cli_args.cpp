@@ -1,0 +1,61 @@
+#include "packer/cli_args.h"
+
+#include <cstdint>
+
+#include "packer/cli.h"
+#include "packer/pack_error.h"
+
+namespace {
+
+PackError Usage(const CommandSpec& spec, const std::string& problem) {
+  return BadInput(std::string("sheetpack ") + spec.name,
+                  problem + " (see sheetpack " + spec.name + " --help)");
+}
+
+}  // namespace
+
+std::optional<std::string> ParsedArgs::Value(const std::string& option) const {
+  auto it = values.find(option);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+ParsedArgs ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, CommandContext& context) {
+  ParsedArgs parsed;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      context.verbosity = 0;
+    } else if (arg == "-v" || arg == "--verbose") {
+      context.verbosity = 2;
+    } else if (spec.flags.count(arg)) {
+      parsed.flags.insert(arg);
+    } else if (spec.valueOptions.count(arg)) {
+      if (i + 1 == args.size()) throw Usage(spec, arg + " needs a value");
+      parsed.values[arg] = args[++i];
+    } else {
+      throw Usage(spec, "unknown option " + arg);
+    }
+  }
+  if (parsed.help) return parsed;
+  if (parsed.positional.size() < spec.minPositional) throw Usage(spec, "missing arguments");
+  if (parsed.positional.size() > spec.maxPositional) throw Usage(spec, "too many arguments");
+  return parsed;
+}
+
+uint32_t ParseItemId(const CommandSpec& spec, const std::string& text) {
+  uint32_t id = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || id > 0xFFFF) throw Usage(spec, "'" + text + "' is not an item id");
+    id = id * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (text.empty() || id == 0 || id > 0xFFFF) throw Usage(spec, "'" + text + "' is not an item id (1 to 65535)");
+  return id;
+}

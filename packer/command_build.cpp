@@ -1,0 +1,144 @@
+// sheetpack build: a stub plus the application's items, icon and version record.
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <ostream>
+
+#include "launcher/payload/utf.h"
+#include "packer/app_executable.h"
+#include "packer/app_items.h"
+#include "packer/cli.h"
+#include "packer/cli_args.h"
+#include "packer/file_io.h"
+#include "packer/icon_group.h"
+#include "packer/pack_config.h"
+#include "packer/pack_error.h"
+#include "packer/stub_locator.h"
+#include "packer/version_record.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const CommandSpec kBuild = {
+    "build",
+    "usage: sheetpack build CONFIG.json -o APP.exe [--stub STUB.exe] [--strip-signature] [-q|-v]\n"
+    "\n"
+    "Writes a packaged application: a copy of the launcher stub carrying the workbook,\n"
+    "the add-in kit, the settings and the other items the configuration names.\n"
+    "\n"
+    "  -o APP.exe          the executable to write (replaced atomically)\n"
+    "  --stub STUB.exe     the launcher stub to start from; by default the one shipped\n"
+    "                      with sheetpack for the configuration's \"arch\" (x64 or x86)\n"
+    "  --strip-signature   accept a signed stub and drop its signature (sign the result\n"
+    "                      after packing instead)\n"
+    "  -q, -v              print errors only / also print what was written\n"
+    "\n"
+    "Set SOURCE_DATE_EPOCH to make the output byte-for-byte reproducible.\n"
+    "The configuration keys are described in docs/packer.md.\n",
+    1, 1, {"--strip-signature"}, {"-o", "--stub"}};
+
+constexpr double kOleDateUnixEpoch = 25569.0;  // 1970-01-01 as days since 1899-12-30
+
+// The pack time as an OLE Automation date (UTC): SOURCE_DATE_EPOCH when set, so that
+// the same inputs give the same bytes, or the current time.
+double PackTime() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  long long seconds = 0;
+  if (epoch && *epoch) {
+    char* end = nullptr;
+    errno = 0;
+    seconds = std::strtoll(epoch, &end, 10);
+    if (*end != '\0' || errno == ERANGE || seconds < 0) {
+      throw BadInput("SOURCE_DATE_EPOCH", "expected a whole number of seconds since 1970-01-01");
+    }
+  } else {
+    seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                  std::chrono::system_clock::now().time_since_epoch()).count();
+  }
+  return kOleDateUnixEpoch + static_cast<double>(seconds) / 86400.0;
+}
+
+void ApplyVersionRecord(ResourceTree& tree, const PackConfig& config) {
+  VersionRecordFields fields;
+  fields.fileVersion = {config.version[0], config.version[1], config.version[2], 0};
+  const std::u16string version = Utf8ToUtf16(std::to_string(config.version[0]) + "." +
+                                              std::to_string(config.version[1]) + "." +
+                                              std::to_string(config.version[2]) + ".0");
+  const VersionInfoConfig& info = *config.versionInfo;
+  const std::pair<const char16_t*, const std::string*> texts[] = {
+      {u"CompanyName", &info.company},       {u"FileDescription", &info.fileDescription},
+      {u"LegalCopyright", &info.copyright},  {u"ProductName", &info.productName},
+  };
+  for (const auto& [key, value] : texts) {
+    if (!value->empty()) fields.strings.emplace_back(key, Utf8ToUtf16(*value));
+  }
+  fields.strings.emplace_back(u"FileVersion", version);
+  fields.strings.emplace_back(u"ProductVersion", version);
+
+  // The stub's own record is replaced where it stands (name and language kept).
+  NameTable& records = tree[ResourceName(kResourceTypeVersion)];
+  ResourceName name(1);
+  uint32_t language = kLanguageEnglishUs;
+  if (!records.empty() && !records.begin()->second.empty()) {
+    name = records.begin()->first;
+    language = records.begin()->second.begin()->first;
+  }
+  records[name][language] = {WriteVersionRecord(fields), 0};
+}
+
+fs::path ChooseStub(const ParsedArgs& args, const PackConfig& config, const CommandContext& context) {
+  if (auto stub = args.Value("--stub")) return PathFromUtf8(*stub);
+  fs::path stub = LocateStub(config.arch, context.executable);
+  context.Note("stub: " + PathToUtf8(stub));
+  return stub;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
+}  // namespace
+
+void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
+  const ParsedArgs args = ParseArgs(kBuild, argv, context);
+  if (args.help) {
+    context.out << kBuild.help;
+    return;
+  }
+  const std::optional<std::string> output = args.Value("-o");
+  if (!output) throw BadInput("sheetpack build", "missing -o APP.exe (see sheetpack build --help)");
+  const fs::path target = PathFromUtf8(*output);
+
+  const fs::path configFile = PathFromUtf8(args.positional[0]);
+  const PackConfig config = LoadPackConfig(configFile);
+  const fs::path stubPath = ChooseStub(args, config, context);
+  if (SameFile(stubPath, target)) throw BadInput(*output, "is the stub itself; write the application to another file");
+  const LoadedExecutable stub = LoadExecutable(stubPath);
+  const std::string machine = MachineName(stub.image.Machine());
+  if (config.archGiven && machine != config.arch) {
+    throw BadInput(PathToUtf8(stubPath), "is an " + machine + " stub, but the configuration asks for " + config.arch);
+  }
+
+  AppItems items = BuildAppItems(config, PackTime());
+  for (const std::string& warning : items.warnings) context.Warn(warning);
+
+  ResourceTree tree = stub.tree;
+  NameTable& packed = tree[ResourceName(PackedItemType())];
+  packed.clear();
+  for (auto& [id, bytes] : items.items) {
+    context.Note("item " + std::to_string(id) + ": " + std::to_string(bytes.size()) + " bytes");
+    packed[ResourceName(id)][kLanguageEnglishUs] = {std::move(bytes), 0};
+  }
+  if (config.icon) {
+    try {
+      ReplaceFirstIconGroup(tree, ReadFileBytes(*config.icon));
+    } catch (const IconFormatError& error) {
+      throw BadInput(PathToUtf8(*config.icon), error.what());
+    }
+  }
+  if (config.versionInfo) ApplyVersionRecord(tree, config);
+
+  SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+}

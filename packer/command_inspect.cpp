@@ -1,0 +1,143 @@
+// sheetpack inspect: what an application executable carries, or what a raw settings
+// record says, as text or JSON.
+#include <cstdio>
+#include <ostream>
+
+#include <nlohmann/json.hpp>
+
+#include "launcher/payload/app_settings.h"
+#include "launcher/payload/byte_io.h"
+#include "launcher/payload/packed_item.h"
+#include "launcher/payload/text_overrides.h"
+#include "packer/app_executable.h"
+#include "packer/cli.h"
+#include "packer/cli_args.h"
+#include "packer/file_io.h"
+#include "packer/item_table.h"
+#include "packer/notice_kind.h"
+#include "packer/settings_report.h"
+
+namespace fs = std::filesystem;
+using nlohmann::ordered_json;
+
+namespace {
+
+const CommandSpec kInspect = {
+    "inspect",
+    "usage: sheetpack inspect APP.exe [--json] [-q|-v]\n"
+    "       sheetpack inspect --settings FILE [--json]\n"
+    "\n"
+    "Lists every packed item of an application executable (id, language, stored size,\n"
+    "container or plain, inflated size) and decodes its settings record, text overrides\n"
+    "and start notice. With --settings, decodes a settings record stored in FILE (packed\n"
+    "or plain, any header layout).\n"
+    "\n"
+    "  --json      print one JSON object instead of text\n",
+    1, 1, {"--json", "--settings"}, {}};
+
+std::string Dump(const ordered_json& value) {
+  return value.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+ordered_json ItemToJson(uint32_t id, uint32_t language, const std::string& stored) {
+  ordered_json item = {{"id", id}, {"language", language}, {"storedSize", stored.size()}};
+  if (!HasContainerMagic(stored)) {
+    item["form"] = "plain";
+    item["inflatedSize"] = nullptr;
+    return item;
+  }
+  std::string unpacked;
+  const bool unpacks = UnpackContainer(stored, unpacked);
+  item["form"] = "container";
+  // A container that does not unpack (item 1200 is one by design) shows its header's size.
+  item["inflatedSize"] = unpacks ? unpacked.size() : ReadU32At(stored, 16);
+  item["unpacks"] = unpacks;
+  return item;
+}
+
+std::string ItemLine(const ordered_json& item) {
+  char line[128];
+  const std::string inflated = item["inflatedSize"].is_null() ? "-" : item["inflatedSize"].dump();
+  std::snprintf(line, sizeof line, "  %-6s %-9s %-10s %-10s %s%s\n", item["id"].dump().c_str(),
+                item["language"].dump().c_str(), item["storedSize"].dump().c_str(),
+                item["form"].get<std::string>().c_str(), inflated.c_str(),
+                item.value("unpacks", true) ? "" : " (does not unpack)");
+  return line;
+}
+
+ordered_json Texts(const std::string& stored) {
+  std::string bytes = stored;
+  InflatePackedItem(bytes);
+  TextOverrideTable table;
+  table.LoadTextOverrides(bytes);
+  ordered_json texts = ordered_json::object();
+  for (const auto& [key, text] : table.Texts()) texts[std::to_string(key)] = text;
+  return texts;
+}
+
+void InspectSettingsFile(const fs::path& file, bool json, CommandContext& context) {
+  std::string blob = ReadFileBytes(file);
+  AppSettings settings;
+  ParseAppSettings(blob, settings);
+  if (json) {
+    context.out << Dump(SettingsToJson(settings));
+  } else {
+    context.out << PathToUtf8(file) << ": settings record\n" << SettingsToText(settings);
+  }
+}
+
+void InspectExecutable(const fs::path& file, bool json, CommandContext& context) {
+  const LoadedExecutable executable = LoadExecutable(file);
+  ordered_json report = {{"file", PathToUtf8(file)}, {"machine", MachineName(executable.image.Machine())}};
+  ordered_json items = ordered_json::array();
+  std::string settingsBlob;
+  std::string textsItem;
+  std::string noticeItem;
+  if (const NameTable* packed = PackedItems(executable.tree)) {
+    for (const auto& [name, languages] : *packed) {
+      if (name.IsNamed()) continue;  // the launcher looks items up by number only
+      for (const auto& [language, data] : languages) items.push_back(ItemToJson(name.Id(), language, data.bytes));
+      const std::string& first = languages.begin()->second.bytes;
+      if (name.Id() == ItemId::kSettings) settingsBlob = first;
+      if (name.Id() == ItemId::kTextOverrides) textsItem = first;
+      if (name.Id() == ItemId::kNotice) noticeItem = first;
+    }
+  }
+  report["items"] = items;
+  AppSettings settings;
+  if (!settingsBlob.empty()) ParseAppSettings(settingsBlob, settings);
+  report["settings"] = settingsBlob.empty() ? ordered_json(nullptr) : SettingsToJson(settings);
+  report["texts"] = Texts(textsItem);
+  InflatePackedItem(noticeItem);
+  report["notice"] = NoticeKindName(ClassifyNotice(noticeItem));
+
+  if (json) {
+    context.out << Dump(report);
+    return;
+  }
+  std::ostream& out = context.out;
+  out << PathToUtf8(file) << ": " << report["machine"].get<std::string>() << ", " << items.size()
+      << " packed items\n";
+  out << "  id     language  stored     form       inflated\n";
+  for (const ordered_json& item : items) out << ItemLine(item);
+  out << "settings (item 1100):\n" << (settingsBlob.empty() ? "  (none)\n" : SettingsToText(settings));
+  out << "texts (item 1035):" << (report["texts"].empty() ? " (none)" : "") << "\n";
+  for (const auto& [key, text] : report["texts"].items()) out << "  " << key << ": " << text.get<std::string>() << "\n";
+  out << "notice (item 1105): " << report["notice"].get<std::string>() << "\n";
+}
+
+}  // namespace
+
+void RunInspect(const std::vector<std::string>& argv, CommandContext& context) {
+  const ParsedArgs args = ParseArgs(kInspect, argv, context);
+  if (args.help) {
+    context.out << kInspect.help;
+    return;
+  }
+  const fs::path file = PathFromUtf8(args.positional[0]);
+  if (args.Has("--settings")) {
+    InspectSettingsFile(file, args.Has("--json"), context);
+  } else {
+    InspectExecutable(file, args.Has("--json"), context);
+  }
+}

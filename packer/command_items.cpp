@@ -1,0 +1,104 @@
+// sheetpack extract and put: one packed item out of or into an executable, byte for byte.
+#include <ostream>
+
+#include "launcher/payload/packed_item.h"
+#include "packer/app_executable.h"
+#include "packer/cli.h"
+#include "packer/cli_args.h"
+#include "packer/file_io.h"
+#include "packer/item_table.h"
+#include "packer/pack_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const CommandSpec kExtract = {
+    "extract",
+    "usage: sheetpack extract APP.exe ID [-o FILE] [--raw] [-q|-v]\n"
+    "\n"
+    "Writes packed item ID as the launcher reads it: unpacked when it is a container\n"
+    "that unpacks, else its stored bytes. To standard output unless -o is given.\n"
+    "\n"
+    "  -o FILE   write the item to FILE (replaced atomically)\n"
+    "  --raw     the stored bytes, never unpacked\n",
+    2, 2, {"--raw"}, {"-o"}};
+
+const CommandSpec kPut = {
+    "put",
+    "usage: sheetpack put APP.exe ID FILE [--raw|--packed] [--strip-signature] [-q|-v]\n"
+    "\n"
+    "Stores FILE as packed item ID of APP.exe, which is rewritten in place (atomically).\n"
+    "The item keeps its language (US English for a new item).\n"
+    "\n"
+    "  --packed           store a container of FILE\n"
+    "  --raw              store FILE's bytes unchanged\n"
+    "  --strip-signature  accept a signed executable and drop its signature\n"
+    "\n"
+    "Without --raw or --packed, a FILE that already is a container is stored unchanged;\n"
+    "otherwise the items the launcher unpacks (1018, 1020, 1025, 1027, 1043, 1045) are\n"
+    "packed and the others stored plain. So `extract` followed by `put` of the same\n"
+    "file gives back the same item.\n",
+    3, 3, {"--raw", "--packed", "--strip-signature"}, {}};
+
+LanguageTable* FindItem(ResourceTree& tree, uint32_t id) {
+  auto type = tree.find(ResourceName(PackedItemType()));
+  if (type == tree.end()) return nullptr;
+  auto item = type->second.find(ResourceName(id));
+  return item == type->second.end() || item->second.empty() ? nullptr : &item->second;
+}
+
+}  // namespace
+
+void RunExtract(const std::vector<std::string>& argv, CommandContext& context) {
+  const ParsedArgs args = ParseArgs(kExtract, argv, context);
+  if (args.help) {
+    context.out << kExtract.help;
+    return;
+  }
+  const fs::path file = PathFromUtf8(args.positional[0]);
+  const uint32_t id = ParseItemId(kExtract, args.positional[1]);
+  LoadedExecutable executable = LoadExecutable(file);
+  LanguageTable* item = FindItem(executable.tree, id);
+  if (!item) throw BadInput(PathToUtf8(file), "has no packed item " + std::to_string(id));
+
+  // US English first: the packer stores every item under it.
+  auto chosen = item->find(kLanguageEnglishUs);
+  std::string bytes = (chosen != item->end() ? chosen : item->begin())->second.bytes;
+  if (!args.Has("--raw")) InflatePackedItem(bytes);
+  if (auto output = args.Value("-o")) {
+    WriteFileAtomically(PathFromUtf8(*output), bytes);
+    context.Note(*output + ": " + std::to_string(bytes.size()) + " bytes");
+  } else {
+    context.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    context.out.flush();
+    if (!context.out) throw PackingFailed("standard output", "write failed");
+  }
+}
+
+void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
+  const ParsedArgs args = ParseArgs(kPut, argv, context);
+  if (args.help) {
+    context.out << kPut.help;
+    return;
+  }
+  if (args.Has("--raw") && args.Has("--packed")) {
+    throw BadInput("sheetpack put", "--raw and --packed exclude each other (see sheetpack put --help)");
+  }
+  const fs::path file = PathFromUtf8(args.positional[0]);
+  const uint32_t id = ParseItemId(kPut, args.positional[1]);
+  const std::string content = ReadFileBytes(PathFromUtf8(args.positional[2]));
+  LoadedExecutable executable = LoadExecutable(file);
+
+  bool pack = ItemIsPacked(id) && !HasContainerMagic(content);
+  if (args.Has("--raw")) pack = false;
+  if (args.Has("--packed")) pack = true;
+  ResourceTree tree = executable.tree;
+  // The language extract reads: US English when present, else the item's first.
+  LanguageTable* item = FindItem(tree, id);
+  uint32_t language = kLanguageEnglishUs;
+  if (item && !item->count(kLanguageEnglishUs)) language = item->begin()->first;
+  tree[ResourceName(PackedItemType())][ResourceName(id)][language] = {pack ? PackItem(content) : content, 0};
+  context.Note("item " + std::to_string(id) + ": " + (pack ? "packed" : "stored unchanged"));
+  SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
+}

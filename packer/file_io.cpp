@@ -1,0 +1,84 @@
+#include "packer/file_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "packer/pack_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Reason(const std::error_code& error) { return error.message(); }
+
+std::string TemporaryName(const fs::path& target) {
+  std::random_device random;
+  const unsigned long long tag = (static_cast<unsigned long long>(random()) << 32) ^ random();
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", tag);
+  return "." + PathToUtf8(target.filename()) + suffix;
+}
+
+}  // namespace
+
+fs::path PathFromUtf8(std::string_view utf8) {
+  return fs::u8path(utf8.begin(), utf8.end());
+}
+
+std::string PathToUtf8(const fs::path& path) { return path.u8string(); }
+
+std::string LowerExtension(const fs::path& path) {
+  std::string extension = PathToUtf8(path.extension());
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+  const std::string name = PathToUtf8(path);
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) throw BadInput(name, "no such file");
+  if (fs::is_directory(status)) throw BadInput(name, "is a folder, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw BadInput(name, std::string("cannot open: ") + std::strerror(errno));
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw BadInput(name, "read failed");
+  return bytes;
+}
+
+void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
+  const std::string name = PathToUtf8(target);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code error;
+  if (fs::is_directory(target, error)) throw PackingFailed(name, "is a folder");
+  if (!fs::is_directory(folder, error)) throw PackingFailed(name, "its folder does not exist");
+
+  fs::path temporary;
+  do {
+    temporary = folder / PathFromUtf8(TemporaryName(target));
+  } while (fs::exists(temporary, error));
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) throw PackingFailed(name, std::string("cannot create a file in its folder: ") + std::strerror(errno));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      fs::remove(temporary, error);
+      throw PackingFailed(name, "write failed (disk full?)");
+    }
+  }
+  // A replaced file keeps its permissions, e.g. the executable bit.
+  const fs::file_status old = fs::status(target, error);
+  if (!error && fs::exists(old)) fs::permissions(temporary, old.permissions(), error);
+  fs::rename(temporary, target, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw PackingFailed(name, "cannot replace it: " + Reason(error));
+  }
+}

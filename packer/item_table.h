@@ -1,0 +1,20 @@
+#pragma once
+// The form each packed item is stored in by the packer.
+#include <cstdint>
+
+#include "launcher/payload/item_ids.h"
+
+// Items written as a packed-item container; the others are stored as plain bytes.
+inline bool ItemIsPacked(uint32_t id) {
+  switch (id) {
+    case ItemId::kLoaderWorkbook:
+    case ItemId::kWorkbook:
+    case ItemId::kAddIn32:
+    case ItemId::kAddIn64:
+    case ItemId::kFunctionNames:
+    case ItemId::kErrorNames:
+      return true;
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,219 @@
+#include "packer/pack_config.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+
+#include <nlohmann/json.hpp>
+
+#include "launcher/payload/app_settings.h"
+#include "launcher/payload/utf.h"
+#include "packer/file_io.h"
+#include "packer/pack_error.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+// The settings record stores the title's length in bytes in one byte, so at most
+// 127 UTF-16 code units fit; the author contact's in a signed 16-bit field.
+constexpr size_t kMaxTitleUnits = 127;
+constexpr size_t kMaxAuthorContactUnits = 16383;
+constexpr size_t kMaxInfoUnits = 32767;
+// The launcher cuts override texts at this many bytes.
+constexpr size_t kMaxOverrideTextBytes = 131070;
+constexpr size_t kMaxVersionInfoUnits = 256;
+
+class ConfigReader {
+ public:
+  explicit ConfigReader(const fs::path& file) : file_(file), name_(PathToUtf8(file)) {}
+
+  PackConfig Read(const json& root) {
+    if (!root.is_object()) throw Fail("", "the configuration must be a JSON object");
+    PackConfig config;
+    using Handler = std::function<void(const std::string&, const json&)>;
+    const std::map<std::string, Handler> handlers = {
+        {"title", [&](auto& key, auto& v) { config.title = Text(key, v, kMaxTitleUnits); }},
+        {"info", [&](auto& key, auto& v) { config.info = Text(key, v, kMaxInfoUnits); }},
+        {"version", [&](auto& key, auto& v) { config.version = Version(key, v); }},
+        {"authorContact", [&](auto& key, auto& v) { config.authorContact = Text(key, v, kMaxAuthorContactUnits); }},
+        {"password", [&](auto& key, auto& v) { config.password = Text(key, v, 0); }},
+        {"options", [&](auto& key, auto& v) { config.optionFlags = Options(key, v); }},
+        {"workbook", [&](auto& key, auto& v) { config.workbook = Workbook(key, v, config.workbookFormat); }},
+        {"splash", [&](auto& key, auto& v) { config.splash = Path(key, v); }},
+        {"notice", [&](auto& key, auto& v) { config.notice = Notice(key, v); }},
+        {"texts", [&](auto& key, auto& v) { config.texts = Texts(key, v); }},
+        {"icon", [&](auto& key, auto& v) { config.icon = Path(key, v); }},
+        {"addinKit", [&](auto& key, auto& v) { config.addinKit = Path(key, v); }},
+        {"arch", [&](auto& key, auto& v) { config.arch = Arch(key, v); config.archGiven = true; }},
+        {"versionInfo", [&](auto& key, auto& v) { config.versionInfo = VersionInfo(key, v); }},
+    };
+    for (const auto& [key, value] : root.items()) {
+      auto handler = handlers.find(key);
+      if (handler == handlers.end()) throw Fail("", "unknown key '" + key + "'");
+      handler->second(key, value);
+    }
+    if (!root.contains("workbook")) throw Fail("", "missing key 'workbook'");
+    if (!root.contains("addinKit")) throw Fail("", "missing key 'addinKit'");
+    return config;
+  }
+
+ private:
+  PackError Fail(const std::string& key, const std::string& problem) const {
+    return BadInput(name_, key.empty() ? problem : "key '" + key + "': " + problem);
+  }
+
+  std::string Text(const std::string& key, const json& value, size_t maxUnits) const {
+    if (!value.is_string()) throw Fail(key, "expected a text");
+    const std::string& text = value.get_ref<const std::string&>();
+    if (maxUnits && Utf8ToUtf16(text).size() > maxUnits) {
+      throw Fail(key, "longer than " + std::to_string(maxUnits) + " UTF-16 characters");
+    }
+    return text;
+  }
+
+  std::array<uint8_t, 3> Version(const std::string& key, const json& value) const {
+    const std::string text = Text(key, value, 0);
+    std::array<uint8_t, 3> parts{};
+    size_t count = 0;
+    size_t start = 0;
+    while (true) {
+      const size_t dot = text.find('.', start);
+      const std::string part = text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+      const bool digits = !part.empty() && part.size() <= 3 &&
+                          std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); });
+      if (!digits || std::stoi(part) > 255 || count == parts.size()) {
+        throw Fail(key, "expected one to three numbers from 0 to 255 separated by dots, like \"1.2.3\"");
+      }
+      parts[count++] = static_cast<uint8_t>(std::stoi(part));
+      if (dot == std::string::npos) break;
+      start = dot + 1;
+    }
+    return parts;
+  }
+
+  uint32_t Options(const std::string& key, const json& value) const {
+    if (!value.is_object()) throw Fail(key, "expected an object");
+    static const std::map<std::string, uint32_t> bits = {
+        {"splash", OPT_SHOW_SPLASH},           {"singleInstance", OPT_SINGLE_INSTANCE},
+        {"savedState", OPT_SAVED_STATE},       {"keepHostHidden", OPT_KEEP_HOST_HIDDEN},
+        {"checkHostVersion", OPT_CHECK_HOST_VERSION},
+    };
+    uint32_t flags = 0;
+    for (const auto& [name, flag] : value.items()) {
+      auto bit = bits.find(name);
+      if (bit == bits.end()) throw Fail("", "unknown key '" + key + "." + name + "'");
+      if (!flag.is_boolean()) throw Fail(key + "." + name, "expected true or false");
+      if (flag.get<bool>()) flags |= bit->second;
+    }
+    return flags;
+  }
+
+  fs::path Path(const std::string& key, const json& value) const {
+    if (!value.is_string() || value.get_ref<const std::string&>().empty()) throw Fail(key, "expected a file name");
+    fs::path path = PathFromUtf8(value.get_ref<const std::string&>());
+    return path.is_absolute() ? path : file_.parent_path() / path;
+  }
+
+  fs::path Workbook(const std::string& key, const json& value, int32_t& format) const {
+    fs::path path = Path(key, value);
+    std::optional<int32_t> known = WorkbookFormatFor(path);
+    if (!known) throw Fail(key, WorkbookRefusal(path));
+    format = *known;
+    return path;
+  }
+
+  fs::path Notice(const std::string& key, const json& value) const {
+    fs::path path = Path(key, value);
+    const std::string extension = LowerExtension(path);
+    if (extension != ".txt" && extension != ".rtf") throw Fail(key, "the notice must be a .txt or .rtf file");
+    return path;
+  }
+
+  std::map<int32_t, std::string> Texts(const std::string& key, const json& value) const {
+    if (!value.is_object()) throw Fail(key, "expected an object of override keys and texts");
+    std::map<int32_t, std::string> texts;
+    for (const auto& [name, text] : value.items()) {
+      const std::string where = key + "." + name;
+      char* end = nullptr;
+      const long long number = std::strtoll(name.c_str(), &end, 10);
+      if (name.empty() || *end != '\0' || number < INT32_MIN || number > INT32_MAX) {
+        throw Fail(where, "override keys are whole numbers");
+      }
+      if (!text.is_string()) throw Fail(where, "expected a text");
+      const std::string& bytes = text.get_ref<const std::string&>();
+      if (bytes.size() > kMaxOverrideTextBytes) {
+        throw Fail(where, "longer than " + std::to_string(kMaxOverrideTextBytes) + " bytes");
+      }
+      texts[static_cast<int32_t>(number)] = bytes;
+    }
+    return texts;
+  }
+
+  std::string Arch(const std::string& key, const json& value) const {
+    if (!value.is_string() || (value != "x64" && value != "x86")) throw Fail(key, "expected \"x64\" or \"x86\"");
+    return value.get<std::string>();
+  }
+
+  VersionInfoConfig VersionInfo(const std::string& key, const json& value) const {
+    if (!value.is_object()) throw Fail(key, "expected an object");
+    VersionInfoConfig info;
+    const std::map<std::string, std::string*> fields = {
+        {"productName", &info.productName},
+        {"fileDescription", &info.fileDescription},
+        {"company", &info.company},
+        {"copyright", &info.copyright},
+    };
+    for (const auto& [name, text] : value.items()) {
+      auto field = fields.find(name);
+      if (field == fields.end()) throw Fail("", "unknown key '" + key + "." + name + "'");
+      *field->second = Text(key + "." + name, text, kMaxVersionInfoUnits);
+    }
+    return info;
+  }
+
+  const fs::path& file_;
+  std::string name_;
+};
+
+}  // namespace
+
+std::optional<int32_t> WorkbookFormatFor(const fs::path& workbook) {
+  const std::string extension = LowerExtension(workbook);
+  if (extension == ".xlsm") return 52;
+  if (extension == ".xlsb") return 50;
+  if (extension == ".xls") return -4143;
+  return std::nullopt;
+}
+
+std::string WorkbookRefusal(const fs::path& workbook) {
+  const std::string extension = LowerExtension(workbook);
+  if (extension == ".xlsx") {
+    return "a macro-free workbook (.xlsx) cannot carry the application's macros; "
+           "save it as a macro-enabled workbook (.xlsm) and name that file";
+  }
+  return "unknown workbook type '" + extension + "'; use a .xlsm, .xlsb or .xls workbook";
+}
+
+PackConfig ParsePackConfig(std::string_view text, const fs::path& file) {
+  json root;
+  try {
+    root = json::parse(text.begin(), text.end());
+  } catch (const json::parse_error& error) {
+    std::string what = error.what();
+    const size_t bracket = what.find("] ");
+    throw BadInput(PathToUtf8(file), "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
+  }
+  try {
+    return ConfigReader(file).Read(root);
+  } catch (const std::runtime_error& error) {
+    if (dynamic_cast<const PackError*>(&error)) throw;
+    // Invalid UTF-8 in a text (the JSON parser accepts it in some positions).
+    throw BadInput(PathToUtf8(file), error.what());
+  }
+}
+
+PackConfig LoadPackConfig(const fs::path& file) { return ParsePackConfig(ReadFileBytes(file), file); }

@@ -1,0 +1,46 @@
+#pragma once
+// The configuration `sheetpack build` reads: a JSON object naming the application's
+// files and settings. Unknown keys and values of the wrong type are refused, so a typo
+// never goes unnoticed. Relative paths count from the configuration file's folder.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct VersionInfoConfig {
+  std::string productName;
+  std::string fileDescription;
+  std::string company;
+  std::string copyright;
+};
+
+struct PackConfig {
+  std::string title;
+  std::string info;
+  std::array<uint8_t, 3> version{};  // major, minor, patch
+  std::string authorContact;
+  std::string password;
+  uint32_t optionFlags = 0;
+  std::filesystem::path workbook;
+  int32_t workbookFormat = 0;
+  std::optional<std::filesystem::path> splash;
+  std::optional<std::filesystem::path> notice;
+  std::map<int32_t, std::string> texts;  // override key -> UTF-8 text
+  std::optional<std::filesystem::path> icon;
+  std::filesystem::path addinKit;
+  std::string arch = "x64";
+  bool archGiven = false;
+  std::optional<VersionInfoConfig> versionInfo;
+};
+
+// Throws PackError (bad input) naming `file` and the key at fault.
+PackConfig ParsePackConfig(std::string_view json, const std::filesystem::path& file);
+PackConfig LoadPackConfig(const std::filesystem::path& file);
+
+// The workbook format code for a file name's extension: .xlsm 52, .xlsb 50, .xls -4143.
+// nullopt for anything else; WorkbookRefusal says why.
+std::optional<int32_t> WorkbookFormatFor(const std::filesystem::path& workbook);
+std::string WorkbookRefusal(const std::filesystem::path& workbook);
