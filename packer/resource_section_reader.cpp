@@ -56,7 +56,7 @@ class DirectoryReader {
   }
 
   std::vector<DirectoryEntry> Entries(uint32_t offset, const char* level) {
-    if (!visited_.insert(offset).second) throw PeFormatError("resource directory loops back on itself");
+    if (!visited_.insert(offset).second) throw PeFormatError("resource directory loops back on itself (a table is reached twice)");
     const size_t count = size_t{ReadU16At(directory_, offset + size_t{12})} + ReadU16At(directory_, offset + size_t{14});
     if (uint64_t{offset} + kTableHeaderSize + count * kEntrySize > directory_.size()) {
       throw PeFormatError(std::string("resource ") + level + " table runs past the end of the section");

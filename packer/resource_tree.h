@@ -35,6 +35,10 @@ class ResourceName {
 struct ResourceData {
   std::string bytes;
   uint32_t codePage = 0;
+
+  friend bool operator==(const ResourceData& a, const ResourceData& b) {
+    return a.bytes == b.bytes && a.codePage == b.codePage;
+  }
 };
 
 using LanguageTable = std::map<uint32_t, ResourceData>;
