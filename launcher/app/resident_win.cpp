@@ -25,3 +25,8 @@ void WatchResidentEvent(LauncherState& state) {
   WaitForSingleObject(state.residentEvent.get(), INFINITE);
   state.eventSeen.exchange(true);
 }
+
+void WaitWhileResident(LauncherState& state) {
+  if (!state.HasOption(OPT_SAVED_STATE) || !state.residentEvent || state.eventSeen.load()) return;
+  WaitForSingleObject(state.residentEvent.get(), INFINITE);
+}

@@ -7,3 +7,7 @@ void CreateResidentEvent(LauncherState& state);
 
 // The watcher's body: waits for the event, then sets the event-seen flag.
 void WatchResidentEvent(LauncherState& state);
+
+// The resident wait: returns once the add-in has signalled the event, at once when it
+// did so before this call. Does nothing outside saved-state mode.
+void WaitWhileResident(LauncherState& state);

@@ -5,6 +5,7 @@
 #include "launcher/app/command_line.h"
 #include "launcher/app/launch_win.h"
 #include "launcher/app/launcher_state_win.h"
+#include "launcher/app/resident_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/utf.h"
@@ -37,13 +38,6 @@ void ReadArguments(LauncherState& state, const std::vector<std::wstring>& args) 
 
 void LoadRichEditLibrary() {
   if (!GetModuleHandleW(L"MSFTEDIT.DLL")) LoadLibraryW(L"MSFTEDIT.DLL");
-}
-
-// A signal given at any moment before this point has already ended the wait: the
-// event is manual-reset and nobody resets it once the add-in may know its name.
-void WaitWhileResident(LauncherState& state) {
-  if (!state.HasOption(OPT_SAVED_STATE) || !state.residentEvent || state.eventSeen.load()) return;
-  WaitForSingleObject(state.residentEvent.get(), INFINITE);
 }
 
 }  // namespace

@@ -86,7 +86,9 @@ TEST(SavedState, AcceptsAndRejects) {
     std::string reason;
     auto read = ParseSavedState(file, kSettingsMagic, &reason);
     EXPECT_EQ(read.has_value(), c.valid) << c.what << ": " << reason;
-    if (!c.valid) EXPECT_FALSE(reason.empty()) << c.what;
+    if (!c.valid) {
+      EXPECT_FALSE(reason.empty()) << c.what;
+    }
   }
 }
 

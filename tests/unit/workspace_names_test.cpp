@@ -39,7 +39,9 @@ TEST(MakeRandomName, ManyNamesKeepTheRules) {
     for (size_t k = 0; k < name.size(); ++k) {
       char16_t c = name[k];
       EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z')) << Narrow(name);
-      if (k >= 2) EXPECT_NE(c, name[k - 2]) << Narrow(name);
+      if (k >= 2) {
+        EXPECT_NE(c, name[k - 2]) << Narrow(name);
+      }
     }
     seen.insert(name);
   }

@@ -53,7 +53,7 @@ TEST(Entry, StubWithoutSettingsWarnsAndExitsZero) {
   ASSERT_NE(box.window, nullptr) << "no message box appeared";
   EXPECT_EQ(box.text, ToWide(GetText(TextId::kSettingsInvalid)));
   EXPECT_EQ(box.caption, ToWide(GetText(TextId::kWarningCaption)));
-  EXPECT_TRUE(box.hasIcon);
+  EXPECT_EQ(box.icon, IDI_WARNING);
   PostMessageW(box.window, WM_COMMAND, IDOK, 0);
 
   EXPECT_EQ(WaitForExit(process, 20000), 0u);

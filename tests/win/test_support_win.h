@@ -35,7 +35,12 @@ struct ShownMessageBox {
   HWND window = nullptr;
   std::wstring caption;
   std::wstring text;
-  bool hasIcon = false;
+  const wchar_t* icon = nullptr;  // see SystemIconOf
 };
+// Which system icon a message box shows: IDI_WARNING, IDI_ERROR, IDI_INFORMATION or
+// IDI_QUESTION, or null without an icon. Icon handles belong to their process, so the
+// icon is compared by the pixels on the screen.
+const wchar_t* SystemIconOf(HWND messageBox);
+
 // Waits for a message box of the process (dialog class #32770) and reads it.
 ShownMessageBox WaitForMessageBox(DWORD processId, DWORD timeoutMs);
