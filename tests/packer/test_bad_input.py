@@ -1,0 +1,118 @@
+"""Bad input: each case exits 2 with one line naming the file and the problem, and
+leaves no output file (and no temporary file) behind."""
+import pefile
+import pytest
+
+from conftest import build, run
+from pe_tools import with_looping_resources, with_signature
+
+
+def config_case(change, message, named="app.json"):
+    def setup(app, stubs, tmp_path):
+        change(app.config)
+        return app.write_config(), [], message, named
+    return setup
+
+
+def file_case(change, message, named):
+    def setup(app, stubs, tmp_path):
+        config = app.write_config()
+        change(app)
+        return config, [], message, named
+    return setup
+
+
+def stub_case(make, message):
+    def setup(app, stubs, tmp_path):
+        stub = tmp_path / "bad-stub.exe"
+        stub.write_bytes(make(stubs["x64"].read_bytes()))
+        return app.write_config(), ["--stub", stub], message, "bad-stub.exe"
+    return setup
+
+
+def other_arch_stub(app, stubs, tmp_path):
+    return app.write_config(), ["--stub", stubs["x86"]], "is an x86 stub, but the configuration asks for x64", \
+        stubs["x86"].name
+
+
+CASES = {
+    "missing config": lambda app, stubs, tmp: (app.folder / "missing.json", [], "no such file", "missing.json"),
+    "malformed JSON": file_case(lambda app: (app.folder / "app.json").write_text('{"title": "x",}'),
+                                "malformed JSON", "app.json"),
+    "unknown key": config_case(lambda c: c.update(splashScreen="s.jpg"), "unknown key 'splashScreen'"),
+    "wrong type": config_case(lambda c: c["options"].update(splash="yes"), "key 'options.splash': expected true or false"),
+    "xlsx workbook": config_case(lambda c: c.update(workbook="Report.xlsx"),
+                                 "a macro-free workbook (.xlsx) cannot carry the application's macros"),
+    "missing workbook": config_case(lambda c: c.update(workbook="Gone.xlsm"), "no such file", "Gone.xlsm"),
+    "missing add-in kit file": file_case(lambda app: (app.kit / "loader.xls").unlink(),
+                                         "missing from the add-in kit", "loader.xls"),
+    "swapped add-ins": file_case(lambda app: (app.kit / "addin-x86.dll").write_bytes(app.files["kit/addin-x64.dll"]),
+                                 "is not a 32-bit (x86) DLL", "addin-x86.dll"),
+    "splash not JPEG": file_case(lambda app: (app.folder / "splash.jpg").write_bytes(b"GIF89a..."),
+                                 "not a JPEG file", "splash.jpg"),
+    "bad icon": file_case(lambda app: (app.folder / "app.ico").write_bytes(b"\x00\x00\x01\x00\x05\x00"),
+                          "truncated .ico directory", "app.ico"),
+    "stub not PE": stub_case(lambda stub: b"#!/bin/sh\necho not a program\n" * 10, "not a PE file"),
+    "truncated PE": stub_case(lambda stub: stub[:len(stub) // 2], "truncated"),
+    "looping resource tree": stub_case(with_looping_resources, "loops back on itself"),
+    "signed stub": stub_case(with_signature, "--strip-signature"),
+    "stub of the other arch": other_arch_stub,
+}
+
+
+@pytest.mark.parametrize("case", CASES)
+def test_bad_input_exits_2_without_output(sheetpack, app, tmp_path, stubs, case):
+    config, extra, message, named = CASES[case](app, stubs, tmp_path)
+    out_dir = tmp_path / "out"
+    out_dir.mkdir()
+    result = run(sheetpack, "build", config, "-o", out_dir / "App.exe", *extra)
+    lines = result.stderr.decode().splitlines()
+    assert result.returncode == 2, result.stderr.decode()
+    assert len(lines) == 1, lines
+    assert lines[0].startswith("sheetpack: ")
+    assert named in lines[0] and message in lines[0], lines[0]
+    assert list(out_dir.iterdir()) == []
+
+
+def test_signed_stub_is_packed_with_strip_signature(sheetpack, app, tmp_path, stubs):
+    stub = tmp_path / "signed.exe"
+    stub.write_bytes(with_signature(stubs["x64"].read_bytes()))
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe, "--stub", stub, "--strip-signature")
+    assert result.returncode == 0, result.stderr.decode()
+    pe = pefile.PE(str(exe))
+    security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
+    assert (security.VirtualAddress, security.Size) == (0, 0)
+    assert pe.verify_checksum()
+    last = pe.sections[-1]
+    assert len(exe.read_bytes()) == last.PointerToRawData + last.SizeOfRawData, "certificate bytes dropped"
+
+
+@pytest.mark.parametrize("args, message", [
+    (["build"], "missing arguments"),
+    (["build", "app.json"], "missing -o"),
+    (["build", "app.json", "-o"], "-o needs a value"),
+    (["build", "app.json", "-o", "x.exe", "--fast"], "unknown option --fast"),
+    (["frobnicate"], "unknown command 'frobnicate'"),
+    (["extract", "App.exe", "12x"], "'12x' is not an item id"),
+    (["put", "App.exe", "1020", "f", "--raw", "--packed"], "--raw and --packed exclude each other"),
+])
+def test_usage_errors_exit_2(sheetpack, args, message):
+    result = run(sheetpack, *args)
+    assert result.returncode == 2
+    assert message in result.stderr.decode()
+
+
+def test_unwritable_output_exits_1(sheetpack, app, tmp_path):
+    result = build(sheetpack, app, tmp_path / "no-such-folder" / "App.exe")
+    assert result.returncode == 1
+    assert "App.exe: its folder does not exist" in result.stderr.decode()
+
+
+def test_help_for_every_command(sheetpack):
+    for command in ("build", "inspect", "extract", "put"):
+        result = run(sheetpack, command, "--help")
+        assert result.returncode == 0
+        assert result.stdout.startswith(f"usage: sheetpack {command}".encode())
+    assert run(sheetpack, "--help").stdout.startswith(b"usage: sheetpack COMMAND")
+    assert run(sheetpack).returncode == 2

@@ -1,0 +1,161 @@
+"""sheetpack build, checked through inspect and extract."""
+import json
+import struct
+import zlib
+
+import pefile
+import pytest
+
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+
+ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200]
+PACKED_ITEMS = {1018, 1020, 1025, 1027, 1043, 1045}
+
+
+def override_table(data):
+    """{key: text} of a text override table."""
+    header, count = struct.unpack_from("<II", data)
+    texts, offset = {}, header
+    for _ in range(count):
+        key, length = struct.unpack_from("<iI", data, offset)
+        texts[key] = data[offset + 8:offset + 8 + length].decode("utf-8")
+        offset += 8 + length
+    return texts
+
+
+@pytest.mark.parametrize("arch", ["x64", "x86"])
+def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
+    app.config["arch"] = arch
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe, "-q")
+    assert result.returncode == 0, result.stderr.decode()
+    assert result.stderr == b""
+
+    report = inspect_json(sheetpack, exe)
+    assert report["machine"] == arch
+    items = {item["id"]: item for item in report["items"]}
+    assert sorted(items) == ALL_ITEMS
+    assert all(item["language"] == 1033 for item in items.values())
+    for item_id, item in items.items():
+        expected = "container" if item_id in PACKED_ITEMS or item_id == 1200 else "plain"
+        assert item["form"] == expected, item_id
+    assert items[1020]["inflatedSize"] == 4 + len(app.files["Report.xlsm"])
+    assert items[1200]["unpacks"] is False and items[1200]["inflatedSize"] == 184
+
+    settings = report["settings"]
+    assert settings["headerSize"] == 104
+    assert settings["formatVersion"] == "2.5.4.0"
+    assert settings["settingsMagic"] == 0x0EA21246
+    assert settings["appVersion"] == 0x01020300
+    assert settings["appVersionText"] == "1.2.3"
+    assert settings["options"] == ["checkHostVersion", "splash", "singleInstance"]
+    assert settings["optionFlags"] == 0x80 | 0x200 | 0x4000
+    assert settings["workbookFormat"] == 52
+    assert settings["packTime"] == pytest.approx(25569 + 1700000000 / 86400)
+    assert settings["appTitle"] == "Quarterly Report"
+    assert settings["appInfo"] == "Sales figures by region"
+    assert settings["authorContact"] == "team@example.com"
+    assert settings["startPassword"] == "s3cret"
+    assert settings["trailingBlock"] is None
+    assert report["texts"] == {"7": "Achtung", "41": "Already running\\nTry later"}
+    assert report["notice"] == "utf-8"
+
+    text = run(sheetpack, "inspect", exe)
+    assert text.returncode == 0
+    for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance",
+                  b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8"):
+        assert shown in text.stdout
+
+
+def test_extract_returns_every_input_byte_for_byte(sheetpack, app, tmp_path):
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    files = app.files
+    assert extract(sheetpack, exe, 1020) == WORKBOOK_MARKER + files["Report.xlsm"]
+    assert extract(sheetpack, exe, 1018) == files["kit/loader.xls"]
+    assert extract(sheetpack, exe, 1025) == files["kit/addin-x86.dll"]
+    assert extract(sheetpack, exe, 1027) == files["kit/addin-x64.dll"]
+    assert extract(sheetpack, exe, 1043) == files["kit/1043.txt"]
+    assert extract(sheetpack, exe, 1045) == files["kit/1045.txt"][2:]  # byte-order mark dropped
+    assert extract(sheetpack, exe, 1050) == files["splash.jpg"]
+    assert extract(sheetpack, exe, 1105) == files["notice.txt"]
+    assert extract(sheetpack, exe, 1200) == files["kit/1200.bin"]
+    assert extract(sheetpack, exe, 1060) == b"\x01"
+    assert extract(sheetpack, exe, 1070) == b"\x01"
+    assert extract(sheetpack, exe, 1107) == b"1"
+    assert override_table(extract(sheetpack, exe, 1035)) == {7: "Achtung", 41: "Already running\\nTry later"}
+
+    # The settings record decodes the same on its own.
+    settings = tmp_path / "settings.bin"
+    extract(sheetpack, exe, 1100, "-o", settings)
+    alone = run(sheetpack, "inspect", "--settings", settings, "--json")
+    assert alone.returncode == 0
+    assert json.loads(alone.stdout) == inspect_json(sheetpack, exe)["settings"]
+
+
+def test_containers_have_the_launchers_header(sheetpack, app, tmp_path):
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    stored = extract(sheetpack, exe, 1020, "--raw")
+    magic, header, constant, compressed, inflated, reserved = struct.unpack_from("<6I", stored)
+    assert (magic, header, constant, reserved) == (0x00485A51, 24, 256, 0)
+    assert compressed == len(stored) - 24
+    assert inflated == 4 + len(app.files["Report.xlsm"])
+    assert stored[24:26] == b"\x78\x9c"
+    assert zlib.decompress(stored[24:]) == WORKBOOK_MARKER + app.files["Report.xlsm"]
+
+
+def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
+    for name in ("splash", "notice", "texts", "icon", "versionInfo", "password"):
+        del app.config[name]
+    app.config["options"] = {}
+    for name in ("1043.txt", "1045.txt", "1200.bin"):
+        (app.kit / name).unlink()
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert b"1200.bin: not in the add-in kit; item 1200 is left out" in result.stderr
+
+    report = inspect_json(sheetpack, exe)
+    assert sorted(item["id"] for item in report["items"]) == [i for i in ALL_ITEMS if i != 1200]
+    for one_byte in (1035, 1050, 1105):
+        assert extract(sheetpack, exe, one_byte, "--raw") == b"\x00"
+    assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
+    assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")
+    assert report["texts"] == {}
+    assert report["notice"] == "none"
+    assert report["settings"]["options"] == []
+    assert report["settings"]["startPassword"] == ""
+
+
+@pytest.mark.parametrize("workbook, fmt", [("Book.xlsb", 50), ("Book.XLS", -4143), ("Book.xlsm", 52)])
+def test_workbook_format_follows_the_extension(sheetpack, app, tmp_path, workbook, fmt):
+    (app.folder / workbook).write_bytes(b"workbook")
+    app.config["workbook"] = workbook
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    assert inspect_json(sheetpack, exe)["settings"]["workbookFormat"] == fmt
+
+
+@pytest.mark.parametrize("notice, kind", [
+    ("n.txt", "utf-16"), ("n.rtf", "rtf"), ("n.txt", "ansi")])
+def test_notice_kinds(sheetpack, app, tmp_path, notice, kind):
+    data = {"utf-16": "\ufeffHello".encode("utf-16-le"), "rtf": b"{\\rtf1\\ansi Hello}",
+            "ansi": "Grüße".encode("latin-1")}[kind]
+    (app.folder / notice).write_bytes(data)
+    app.config["notice"] = notice
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    assert inspect_json(sheetpack, exe)["notice"] == kind
+    assert extract(sheetpack, exe, 1105) == data
+
+
+def test_default_stub_follows_arch(sheetpack, app, tmp_path, stubs):
+    for arch in ("x64", "x86"):
+        app.config["arch"] = arch
+        exe = tmp_path / f"App-{arch}.exe"
+        result = build(sheetpack, app, exe, "-v")
+        assert result.returncode == 0, result.stderr.decode()
+        assert f"stub: {stubs[arch]}".encode() in result.stderr
+        packed, stub = pefile.PE(str(exe)), pefile.PE(str(stubs[arch]))
+        assert packed.sections[0].get_data() == stub.sections[0].get_data()

@@ -1,0 +1,73 @@
+"""sheetpack extract and put: one item out and in, byte for byte."""
+import pefile
+import pytest
+
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+
+
+@pytest.fixture
+def exe(sheetpack, app, tmp_path):
+    path = tmp_path / "out" / "App.exe"
+    path.parent.mkdir()
+    assert build(sheetpack, app, path).returncode == 0
+    return path
+
+
+def items(sheetpack, exe):
+    return {item["id"]: item for item in inspect_json(sheetpack, exe)["items"]}
+
+
+def test_put_default_packs_what_the_launcher_unpacks(sheetpack, exe, tmp_path):
+    workbook = WORKBOOK_MARKER + b"new workbook" * 1000
+    source = tmp_path / "workbook.bin"
+    source.write_bytes(workbook)
+    assert run(sheetpack, "put", exe, 1020, source).returncode == 0
+    assert items(sheetpack, exe)[1020]["form"] == "container"
+    assert extract(sheetpack, exe, 1020) == workbook
+
+    notice = tmp_path / "notice.txt"
+    notice.write_bytes(b"Plain notice text")
+    assert run(sheetpack, "put", exe, 1105, notice).returncode == 0
+    assert items(sheetpack, exe)[1105]["form"] == "plain"
+    assert extract(sheetpack, exe, 1105, "--raw") == b"Plain notice text"
+    assert pefile.PE(str(exe)).verify_checksum()
+
+
+def test_extract_then_put_gives_back_the_same_item(sheetpack, exe, tmp_path):
+    before = {item: extract(sheetpack, exe, item, "--raw") for item in (1018, 1020, 1050, 1100, 1200)}
+    for item in before:
+        out = tmp_path / f"{item}.bin"
+        assert run(sheetpack, "extract", exe, item, "-o", out).returncode == 0
+        assert run(sheetpack, "put", exe, item, out).returncode == 0
+    assert {item: extract(sheetpack, exe, item, "--raw") for item in before} == before
+
+
+def test_put_raw_and_packed(sheetpack, exe, tmp_path):
+    damaged = tmp_path / "damaged.bin"
+    damaged.write_bytes(b"QZH\x00" + bytes(20) + b"not zlib")
+    assert run(sheetpack, "put", exe, 1020, damaged, "--raw").returncode == 0
+    assert extract(sheetpack, exe, 1020, "--raw") == damaged.read_bytes()
+    # A container that does not unpack reaches the launcher as it is stored.
+    assert extract(sheetpack, exe, 1020) == damaged.read_bytes()
+
+    assert run(sheetpack, "put", exe, 1107, damaged, "--packed").returncode == 0
+    assert items(sheetpack, exe)[1107]["form"] == "container"
+    assert extract(sheetpack, exe, 1107) == damaged.read_bytes()
+
+
+def test_put_adds_a_new_item(sheetpack, exe, tmp_path):
+    data = tmp_path / "extra.bin"
+    data.write_bytes(b"extra")
+    assert run(sheetpack, "put", exe, 4242, data).returncode == 0
+    added = items(sheetpack, exe)[4242]
+    assert (added["language"], added["storedSize"], added["form"]) == (1033, 5, "plain")
+
+
+def test_failures_leave_the_executable_alone(sheetpack, exe, tmp_path):
+    before = exe.read_bytes()
+    result = run(sheetpack, "put", exe, 1020, tmp_path / "missing.bin")
+    assert result.returncode == 2 and b"missing.bin: no such file" in result.stderr
+    result = run(sheetpack, "extract", exe, 999)
+    assert result.returncode == 2 and b"has no packed item 999" in result.stderr
+    assert exe.read_bytes() == before
+    assert sorted(p.name for p in exe.parent.iterdir()) == ["App.exe"]
