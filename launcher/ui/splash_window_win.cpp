@@ -1,0 +1,190 @@
+#include "launcher/ui/splash_window_win.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "launcher/payload/item_ids.h"
+#include "launcher/payload/resources_win.h"
+#include "launcher/ui/splash_layout.h"
+#include "launcher/ui/splash_timer.h"
+
+namespace {
+
+constexpr DWORD kSplashStyle = WS_POPUP | WS_VISIBLE | WS_BORDER;
+constexpr DWORD kSplashExStyle = WS_EX_TOPMOST;
+constexpr UINT kLastLoopMessage = 0x502;  // the loop takes messages 0 to 1282
+constexpr int kHimetricPerInch = 2540;
+
+// The picture's size in pixels of the window's device context.
+SIZE PicturePixels(IPicture* picture, HWND window) {
+  SIZE pixels = {};
+  OLE_XSIZE_HIMETRIC width = 0;
+  OLE_YSIZE_HIMETRIC height = 0;
+  if (!picture || FAILED(picture->get_Width(&width)) || FAILED(picture->get_Height(&height))) return pixels;
+  ScopedWindowDc dc(window);
+  if (!dc.get()) return pixels;
+  pixels.cx = MulDiv(width, GetDeviceCaps(dc.get(), LOGPIXELSX), kHimetricPerInch);
+  pixels.cy = MulDiv(height, GetDeviceCaps(dc.get(), LOGPIXELSY), kHimetricPerInch);
+  return pixels;
+}
+
+}  // namespace
+
+const WindowClassSpec& CSplashPicture::ClassSpec() {
+  static const WindowClassSpec spec{L"SheetpackSplashPicture", L"STATIC", 0, false};
+  return spec;
+}
+
+bool CSplashPicture::ProcessWindowMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT& result) {
+  if (message != WM_PAINT) return false;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  if (IPicture* picture = splash_.Picture()) {
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture->get_Width(&width);
+    picture->get_Height(&height);
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    // The source starts at the bottom edge with a negative height: HIMETRIC runs
+    // upwards, and this keeps the picture upright.
+    picture->Render(dc, 0, 0, client.right, client.bottom, 0, height, width, -height, nullptr);
+  }
+  EndPaint(window, &paint);
+  result = 0;
+  return true;
+}
+
+const WindowClassSpec& CSplashWindow::ClassSpec() {
+  static const WindowClassSpec spec{L"SheetpackSplash", nullptr, CS_DBLCLKS, true};
+  return spec;
+}
+
+HWND CSplashWindow::Create() {
+  RECT blank{0, 0, kSplashMinimumWidth, kSplashBlankHeight};
+  return CWindowImpl<CSplashWindow>::Create(nullptr, blank, nullptr, kSplashStyle, kSplashExStyle);
+}
+
+bool CSplashWindow::PictureFillsWidth() const {
+  RECT picture = {};
+  if (pictureChild_.m_hWnd) ::GetClientRect(pictureChild_.m_hWnd, &picture);
+  return picture.right - picture.left >= kSplashMinimumWidth;
+}
+
+bool CSplashWindow::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate();
+      result = 0;
+      return true;
+    case WM_ERASEBKGND:
+      // Beside a narrow picture the strips are white; a full-width picture covers all.
+      if (PictureFillsWidth()) return false;
+      FillRect(reinterpret_cast<HDC>(wParam), &clientRect_, whiteBrush_.get());
+      result = 1;
+      return true;
+    case WM_PAINT:
+      // The own update region is left invalid on purpose: the paint requests that keep
+      // coming are what drives the splash loop's clock.
+      if (pictureChild_.m_hWnd) {
+        RedrawWindow(pictureChild_.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      }
+      result = 1;
+      return true;
+    case WM_CTLCOLORSTATIC:
+      result = reinterpret_cast<LRESULT>(whiteBrush_.get());
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CSplashWindow::OnCreate() {
+  const RECT window = GetWindowRect();
+  const RECT client = GetClientRect();
+  SplashInput input;
+  input.frameWidth = std::abs((window.right - window.left) - (client.right - client.left));
+  input.frameHeight = std::abs((window.bottom - window.top) - (client.bottom - client.top));
+
+  HDC screen = GetWindowDC(nullptr);
+  whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
+  const SIZE picture = PicturePixels(picture_.Get(), m_hWnd);
+  input.pictureWidth = picture.cx;
+  input.pictureHeight = picture.cy;
+  input.screenWidth = GetDeviceCaps(screen, HORZRES);
+  input.screenHeight = GetDeviceCaps(screen, VERTRES);
+
+  const PixelRect placed = SplashWindowRect(input);
+  MoveWindow(m_hWnd, placed.left, placed.top, placed.Width(), placed.Height(), TRUE);
+  windowRect_ = RECT{placed.left, placed.top, placed.right, placed.bottom};
+  clientRect_ = GetClientRect();
+
+  const PixelRect area = SplashPictureRect(clientRect_.right - clientRect_.left, clientRect_.bottom - clientRect_.top,
+                                           SplashAspectRatio(picture.cx, picture.cy));
+  pictureChild_.Create(m_hWnd, RECT{area.left, area.top, area.right, area.bottom}, L"", WS_CHILD | WS_VISIBLE, 0);
+  if (screen) ReleaseDC(nullptr, screen);
+}
+
+ComPtr<IPicture> LoadSplashPicture(std::string_view bytes) {
+  ComPtr<IPicture> picture;
+  if (bytes.empty()) return picture;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  if (!block) return picture;
+  void* data = GlobalLock(block);
+  if (!data) {
+    GlobalFree(block);
+    return picture;
+  }
+  std::memcpy(data, bytes.data(), bytes.size());
+  GlobalUnlock(block);
+
+  ComPtr<IStream> stream;
+  if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.Put()))) {
+    GlobalFree(block);
+    return picture;
+  }
+  void* loaded = nullptr;
+  if (SUCCEEDED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture, &loaded))) {
+    picture.Reset(static_cast<IPicture*>(loaded));
+  }
+  return picture;
+}
+
+void RunSplash(ComPtr<IPicture> picture) {
+  CSplashWindow splash(std::move(picture));
+  HWND window = splash.Create();
+  if (window) {
+    ShowWindow(window, SW_SHOW);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+  }
+  SplashTimer timer;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, kLastLoopMessage) > 0) {
+    if (timer.ShouldClose(message.message)) break;
+    // Only the splash's own messages are handled; the picture child is painted from
+    // the splash's paint, and thread messages have no window.
+    if (window && message.hwnd == window) DispatchMessageW(&message);
+    Sleep(kSplashStepMs);
+    timer.Step();
+  }
+}
+
+DWORD WINAPI SplashThread(LPVOID) {
+  try {
+    // The queue exists from here on, so messages posted to the thread are kept.
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    HRESULT com = CoInitialize(nullptr);
+    {
+      std::string item;
+      LoadPackedItem(ItemId::kSplash, item);
+      RunSplash(LoadSplashPicture(SplashPictureBytes(item)));
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+  } catch (...) {
+    // The splash is a courtesy: whatever fails, the launch goes on without it.
+  }
+  return 1;
+}
