@@ -16,6 +16,9 @@
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/resources_win.h"
 #include "launcher/payload/workspace_win.h"
+#include "launcher/ui/notice_dialog_win.h"
+#include "launcher/ui/password_dialog_win.h"
+#include "launcher/ui/splash_window_win.h"
 
 namespace {
 
@@ -68,8 +71,13 @@ void EndMessagePhase(LauncherState& state) {
 Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   LoadSettings(state);
   if (state.settings.settingsMagic() != kSettingsMagic) throw notice4user(GetTextUtf8(TextId::kSettingsInvalid));
+  if (!state.settings.startPassword.empty() && AskStartupPassword()) return Outcome::Cancelled;
 
   ReadPackedItem(ItemId::kNotice, state.noticeText);
+  if (state.noticeText.size() >= 3 && state.silentStart == 0 &&
+      ShowNotice(state.noticeText, state.smallIcon, state.bigIcon)) {
+    return Outcome::Cancelled;
+  }
 
   CreateHost(state.host, state.hostVersion);
   bool hostIs64Bit = state.hostVersion >= 14 && IsHost64Bit(state.host.Get());
@@ -79,6 +87,9 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   }
 
   startTime = clock();
+  if (!state.testFlag && state.silentStart == 0 && state.HasOption(OPT_SHOW_SPLASH)) {
+    state.splashThread.reset(CreateThread(nullptr, 0, SplashThread, nullptr, 0, &state.splashThreadId));
+  }
 
   if (state.HasOption(OPT_CHECK_HOST_VERSION) && state.hostVersion <= 9) {
     CloseSplashNow(state);
