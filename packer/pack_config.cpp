@@ -27,6 +27,15 @@ constexpr size_t kMaxInfoUnits = 32767;
 constexpr size_t kMaxOverrideTextBytes = 131070;
 constexpr size_t kMaxVersionInfoUnits = 256;
 
+std::string WorkbookRefusal(const fs::path& workbook) {
+  const std::string extension = LowerExtension(workbook);
+  if (extension == ".xlsx") {
+    return "a macro-free workbook (.xlsx) cannot carry the application's macros; "
+           "save it as a macro-enabled workbook (.xlsm) and name that file";
+  }
+  return "unknown workbook type '" + extension + "'; use a .xlsm, .xlsb or .xls workbook";
+}
+
 class ConfigReader {
  public:
   explicit ConfigReader(const fs::path& file) : file_(file), name_(PathToUtf8(file)) {}
@@ -187,15 +196,6 @@ std::optional<int32_t> WorkbookFormatFor(const fs::path& workbook) {
   if (extension == ".xlsb") return 50;
   if (extension == ".xls") return -4143;
   return std::nullopt;
-}
-
-std::string WorkbookRefusal(const fs::path& workbook) {
-  const std::string extension = LowerExtension(workbook);
-  if (extension == ".xlsx") {
-    return "a macro-free workbook (.xlsx) cannot carry the application's macros; "
-           "save it as a macro-enabled workbook (.xlsm) and name that file";
-  }
-  return "unknown workbook type '" + extension + "'; use a .xlsm, .xlsb or .xls workbook";
 }
 
 PackConfig ParsePackConfig(std::string_view text, const fs::path& file) {

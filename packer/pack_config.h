@@ -40,7 +40,6 @@ struct PackConfig {
 PackConfig ParsePackConfig(std::string_view json, const std::filesystem::path& file);
 PackConfig LoadPackConfig(const std::filesystem::path& file);
 
-// The workbook format code for a file name's extension: .xlsm 52, .xlsb 50, .xls -4143.
-// nullopt for anything else; WorkbookRefusal says why.
+// The workbook format code for a file name's extension: .xlsm 52, .xlsb 50, .xls -4143;
+// nullopt for anything else.
 std::optional<int32_t> WorkbookFormatFor(const std::filesystem::path& workbook);
-std::string WorkbookRefusal(const std::filesystem::path& workbook);

@@ -11,25 +11,6 @@ const std::u16string& PackedItemType() {
   return type;
 }
 
-const ResourceData* FindResource(const ResourceTree& tree, const ResourceName& type,
-                                 const ResourceName& name) {
-  auto typeIt = tree.find(type);
-  if (typeIt == tree.end()) return nullptr;
-  auto nameIt = typeIt->second.find(name);
-  if (nameIt == typeIt->second.end() || nameIt->second.empty()) return nullptr;
-  return &nameIt->second.begin()->second;
-}
-
-const ResourceData* FindResource(const ResourceTree& tree, const ResourceName& type,
-                                 const ResourceName& name, uint32_t language) {
-  auto typeIt = tree.find(type);
-  if (typeIt == tree.end()) return nullptr;
-  auto nameIt = typeIt->second.find(name);
-  if (nameIt == typeIt->second.end()) return nullptr;
-  auto languageIt = nameIt->second.find(language);
-  return languageIt == nameIt->second.end() ? nullptr : &languageIt->second;
-}
-
 void RemoveResource(ResourceTree& tree, const ResourceName& type, const ResourceName& name,
                     uint32_t language) {
   auto typeIt = tree.find(type);

@@ -54,12 +54,6 @@ constexpr uint16_t kLanguageEnglishUs = 1033;
 // case-insensitively by upper-casing the searched name, so it is stored in upper case.
 const std::u16string& PackedItemType();
 
-// The entry, or nullptr. Without a language, the first language stored.
-const ResourceData* FindResource(const ResourceTree& tree, const ResourceName& type,
-                                 const ResourceName& name);
-const ResourceData* FindResource(const ResourceTree& tree, const ResourceName& type,
-                                 const ResourceName& name, uint32_t language);
-
 // Removes one entry and any table it leaves empty.
 void RemoveResource(ResourceTree& tree, const ResourceName& type, const ResourceName& name,
                     uint32_t language);

@@ -55,8 +55,7 @@ std::string Line(const std::string& key, const ordered_json& value) {
   return "  " + key + ": " + value.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace
-
+// Option names of the set bits, as the configuration spells them.
 ordered_json OptionNames(uint32_t optionFlags) {
   static const std::pair<uint32_t, const char*> names[] = {
       {OPT_KEEP_HOST_HIDDEN, "keepHostHidden"}, {OPT_CHECK_HOST_VERSION, "checkHostVersion"},
@@ -69,6 +68,8 @@ ordered_json OptionNames(uint32_t optionFlags) {
   }
   return options;
 }
+
+}  // namespace
 
 ordered_json SettingsToJson(const AppSettings& settings) {
   ordered_json list = ordered_json::array();

@@ -1,7 +1,6 @@
 #pragma once
 // The decoded settings record as `sheetpack inspect` shows it: a JSON object with
 // every named field, or the same fields as lines of text.
-#include <cstdint>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -12,6 +11,3 @@ nlohmann::ordered_json SettingsToJson(const AppSettings& settings);
 
 // "  key: value" lines, numbers that are bit sets or magic values also in hex.
 std::string SettingsToText(const AppSettings& settings);
-
-// Option names of the set bits, as the configuration spells them.
-nlohmann::ordered_json OptionNames(uint32_t optionFlags);

@@ -1,11 +1,15 @@
 #include "packer/stub_locator.h"
 
+#include <vector>
+
 #include "packer/file_io.h"
 #include "packer/pack_error.h"
 
 namespace fs = std::filesystem;
 
 std::string StubFileName(const std::string& arch) { return "sheetpack-stub-" + arch + ".exe"; }
+
+namespace {
 
 std::vector<fs::path> StubCandidates(const std::string& arch, const fs::path& executable) {
   const std::string name = StubFileName(arch);
@@ -16,6 +20,8 @@ std::vector<fs::path> StubCandidates(const std::string& arch, const fs::path& ex
   candidates.push_back(PathFromUtf8(arch == "x86" ? SHEETPACK_STUB_DIR_X86 : SHEETPACK_STUB_DIR_X64) / name);
   return candidates;
 }
+
+}  // namespace
 
 fs::path LocateStub(const std::string& arch, const fs::path& executable) {
   std::string looked;

@@ -2,15 +2,11 @@
 // Where `sheetpack build` takes the launcher stub from when no --stub is given.
 #include <filesystem>
 #include <string>
-#include <vector>
 
 // "sheetpack-stub-x64.exe" or "sheetpack-stub-x86.exe".
 std::string StubFileName(const std::string& arch);
 
-// The places looked at, in order: beside an installed sheetpack
-// (<prefix>/bin/sheetpack -> <prefix>/share/sheetpack), then the build trees.
-std::vector<std::filesystem::path> StubCandidates(const std::string& arch,
-                                                  const std::filesystem::path& executable);
-
-// The first candidate that exists; throws PackError (bad input) listing them all.
+// The stub for `arch`, looked for beside an installed sheetpack
+// (<prefix>/bin/sheetpack -> <prefix>/share/sheetpack), then in the build trees of the
+// Windows presets. Throws PackError (bad input) listing the places looked at.
 std::filesystem::path LocateStub(const std::string& arch, const std::filesystem::path& executable);

@@ -159,3 +159,33 @@ def test_default_stub_follows_arch(sheetpack, app, tmp_path, stubs):
         assert f"stub: {stubs[arch]}".encode() in result.stderr
         packed, stub = pefile.PE(str(exe)), pefile.PE(str(stubs[arch]))
         assert packed.sections[0].get_data() == stub.sections[0].get_data()
+
+
+def container(data):
+    packed = zlib.compress(data, 6)
+    return struct.pack("<6I", 0x00485A51, 24, 256, len(packed), len(data), 0) + packed
+
+
+def settings_24(title):
+    """A record with the oldest, 24-byte header: option bits at 16, title length at 18."""
+    text = title.encode("utf-16-le")
+    header = struct.pack("<HH3I", 24, 0, 0x01020000, 0, 0) + struct.pack("<HBBHH", 0x0200, len(text), 0, 0, 0)
+    return header + text + bytes(12)
+
+
+def test_inspect_settings_reads_packed_and_old_records(sheetpack, app, tmp_path):
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    current = extract(sheetpack, exe, 1100)
+    for name, record, expected in [
+        ("packed", container(current), {"headerSize": 104, "appTitle": "Quarterly Report", "settingsMagic": 0x0EA21246}),
+        ("old", settings_24("Old Title"), {"headerSize": 24, "appTitle": "Old Title", "settingsMagic": 0}),
+    ]:
+        path = tmp_path / f"{name}.bin"
+        path.write_bytes(record)
+        result = run(sheetpack, "inspect", "--settings", path, "--json")
+        assert result.returncode == 0, result.stderr.decode()
+        settings = json.loads(result.stdout)
+        assert {key: settings[key] for key in expected} == expected, name
+        text = run(sheetpack, "inspect", "--settings", path)
+        assert f"appTitle: {expected['appTitle']}".encode() in text.stdout

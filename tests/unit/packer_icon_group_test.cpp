@@ -38,6 +38,10 @@ std::string GroupOf(const std::vector<uint16_t>& ids) {
   return group;
 }
 
+const std::string& Bytes(const ResourceTree& tree, uint32_t type, uint32_t name) {
+  return tree.at(ResourceName(type)).at(ResourceName(name)).at(kLanguageEnglishUs).bytes;
+}
+
 std::vector<uint16_t> IdsIn(const std::string& group) {
   std::vector<uint16_t> ids;
   for (size_t i = 0; i < ReadU16At(group, 4); ++i) ids.push_back(ReadU16At(group, 6 + 14 * i + 12));
@@ -52,24 +56,23 @@ TEST(PackerIconGroup, ReplacesTheFirstGroupAndOnlyItsImages) {
 
   ReplaceFirstIconGroup(tree, IcoFile({"first image", "second image", "third"}));
 
-  const ResourceData* group = FindResource(tree, kResourceTypeGroupIcon, 1, 1033);
-  ASSERT_NE(group, nullptr);
-  const std::vector<uint16_t> ids = IdsIn(group->bytes);
+  const std::string& group = Bytes(tree, kResourceTypeGroupIcon, 1);
+  const std::vector<uint16_t> ids = IdsIn(group);
   // Ids 1 and 2 became free; 3 still belongs to group 7.
   EXPECT_EQ(ids, (std::vector<uint16_t>{1, 2, 4}));
-  EXPECT_EQ(FindResource(tree, kResourceTypeIcon, 1, 1033)->bytes, "first image");
-  EXPECT_EQ(FindResource(tree, kResourceTypeIcon, 4, 1033)->bytes, "third");
-  EXPECT_EQ(FindResource(tree, kResourceTypeIcon, 3, 1033)->bytes, "old");
-  EXPECT_EQ(ReadU32At(group->bytes, 6 + 8), std::string("first image").size());
-  EXPECT_EQ(group->bytes[6 + 14], 32) << "width of the second image";
-  EXPECT_EQ(IdsIn(FindResource(tree, kResourceTypeGroupIcon, 7, 1033)->bytes), (std::vector<uint16_t>{3}));
+  EXPECT_EQ(Bytes(tree, kResourceTypeIcon, 1), "first image");
+  EXPECT_EQ(Bytes(tree, kResourceTypeIcon, 4), "third");
+  EXPECT_EQ(Bytes(tree, kResourceTypeIcon, 3), "old");
+  EXPECT_EQ(ReadU32At(group, 6 + 8), std::string("first image").size());
+  EXPECT_EQ(group[6 + 14], 32) << "width of the second image";
+  EXPECT_EQ(IdsIn(Bytes(tree, kResourceTypeGroupIcon, 7)), (std::vector<uint16_t>{3}));
 }
 
 TEST(PackerIconGroup, AddsAGroupWhenThereIsNone) {
   ResourceTree tree;
   ReplaceFirstIconGroup(tree, IcoFile({"image"}));
-  ASSERT_NE(FindResource(tree, kResourceTypeGroupIcon, 1, kLanguageEnglishUs), nullptr);
-  EXPECT_EQ(FindResource(tree, kResourceTypeIcon, 1, kLanguageEnglishUs)->bytes, "image");
+  EXPECT_EQ(IdsIn(Bytes(tree, kResourceTypeGroupIcon, 1)), (std::vector<uint16_t>{1}));
+  EXPECT_EQ(Bytes(tree, kResourceTypeIcon, 1), "image");
 }
 
 TEST(PackerIconGroup, RejectsMalformedIcoFiles) {
