@@ -1,6 +1,7 @@
 #include "packer/file_io.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
