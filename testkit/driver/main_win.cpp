@@ -1,0 +1,186 @@
+// driver.exe: runs a program and plays the user for it.
+//   driver.exe --journal FILE [--timeout MS] [--answer MATCH=ACTION]... -- PROGRAM [ARGS]...
+// Every visible top-level window of the program is written to the journal once (see
+// window_report_win.h), then answered with the action of the first --answer whose MATCH
+// is part of its class or title: press:<id> (a click on that button), type:<text> (the
+// text into the first edit box, then a click on button 1), close, or wait. A window no
+// answer matches is closed. When the program ends: exit <code>; when it outlives the
+// time-out (default 60000 ms) it is ended and the journal says timeout.
+// Exit code: 0 the program ended, 2 bad arguments, 3 time-out, 4 the program did not start.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "testkit/common/journal_win.h"
+#include "testkit/driver/window_report_win.h"
+
+namespace {
+
+constexpr DWORD kPollMs = 50;
+constexpr DWORD kSettleMs = 300;  // a new window gets this long to lay out and paint itself
+constexpr DWORD kDefaultTimeoutMs = 60000;
+
+struct Answer {
+  std::wstring match;
+  std::wstring action;
+};
+
+struct Options {
+  std::wstring journal;
+  DWORD timeoutMs = kDefaultTimeoutMs;
+  std::vector<Answer> answers;
+  std::wstring commandLine;  // the program and its arguments
+};
+
+// Quotes one argument so that the program's argument parser gets it back unchanged.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+    } else if (c == L'"') {
+      out.append(backslashes * 2 + 1, L'\\');
+      backslashes = 0;
+    } else {
+      out.append(backslashes, L'\\');
+      backslashes = 0;
+    }
+    if (c != L'\\') out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  out += L'"';
+  return out;
+}
+
+bool ParseOptions(int count, wchar_t** args, Options& options) {
+  int i = 1;
+  for (; i < count; ++i) {
+    std::wstring arg = args[i];
+    if (arg == L"--") break;
+    if (i + 1 >= count) return false;
+    std::wstring value = args[++i];
+    if (arg == L"--journal") {
+      options.journal = value;
+    } else if (arg == L"--timeout") {
+      options.timeoutMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+    } else if (arg == L"--answer") {
+      size_t equals = value.find(L'=');
+      if (equals == std::wstring::npos) return false;
+      options.answers.push_back({value.substr(0, equals), value.substr(equals + 1)});
+    } else {
+      return false;
+    }
+  }
+  for (++i; i < count; ++i) {
+    if (!options.commandLine.empty()) options.commandLine += L' ';
+    options.commandLine += QuoteArgument(args[i]);
+  }
+  return !options.commandLine.empty();
+}
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == search->processId && IsWindowVisible(window)) search->windows.push_back(window);
+  return TRUE;
+}
+
+std::wstring ChooseAction(const Options& options, HWND window) {
+  wchar_t className[256] = {};
+  GetClassNameW(window, className, 256);
+  std::wstring title = WindowText(window);
+  for (const Answer& answer : options.answers) {
+    if (std::wstring(className).find(answer.match) != std::wstring::npos ||
+        title.find(answer.match) != std::wstring::npos) {
+      return answer.action;
+    }
+  }
+  return L"close";
+}
+
+BOOL CALLBACK FindEdit(HWND child, LPARAM context) {
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(context) = child;
+  return FALSE;
+}
+
+void Press(HWND window, int id) {
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+void Act(Journal& journal, HWND window, const std::wstring& action) {
+  journal.Write("action " + QuoteText(std::wstring_view(action)));
+  if (action.rfind(L"press:", 0) == 0) {
+    Press(window, static_cast<int>(std::wcstol(action.c_str() + 6, nullptr, 10)));
+  } else if (action.rfind(L"type:", 0) == 0) {
+    HWND edit = nullptr;
+    EnumChildWindows(window, FindEdit, reinterpret_cast<LPARAM>(&edit));
+    std::wstring text = action.substr(5);
+    DWORD_PTR ignored = 0;
+    if (edit) SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 1000, &ignored);
+    Press(window, IDOK);
+  } else if (action == L"close") {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  Options options;
+  bool valid = args && ParseOptions(count, args, options);
+  LocalFree(args);
+  if (!valid) return 2;
+
+  Journal journal;
+  journal.Open(options.journal);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring commandLine = options.commandLine;
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    journal.Write("start error " + std::to_string(GetLastError()));
+    return 4;
+  }
+  CloseHandle(process.hThread);
+
+  std::set<HWND> seen;
+  DWORD started = GetTickCount();
+  while (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_TIMEOUT) {
+    if (GetTickCount() - started > options.timeoutMs) {
+      journal.Write("timeout");
+      TerminateProcess(process.hProcess, 1);
+      CloseHandle(process.hProcess);
+      return 3;
+    }
+    WindowSearch search{process.dwProcessId, {}};
+    EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    for (HWND window : search.windows) {
+      if (!seen.insert(window).second) continue;
+      Sleep(kSettleMs);
+      if (!IsWindow(window)) continue;
+      ReportWindow(journal, window);
+      Act(journal, window, ChooseAction(options, window));
+    }
+  }
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+  journal.Write("exit " + std::to_string(exitCode));
+  return 0;
+}

@@ -1,0 +1,146 @@
+// The application object: every member the launcher reads or writes, with the types
+// the real host declares for them.
+#include <string>
+
+#include "testkit/fakehost/dispatch_object_win.h"
+#include "testkit/fakehost/host_objects_win.h"
+#include "testkit/fakehost/host_state_win.h"
+
+namespace {
+
+// After Quit the host lingers this long, so that a WM_QUIT posted after it is seen.
+constexpr DWORD kQuitGraceMs = 1000;
+
+// hwnd=real|zero|other: the main window, none, or another window of the process.
+HWND HwndAnswer(const HostState& host) {
+  std::wstring which = host.scenario.Text("hwnd", L"real");
+  if (which == L"zero") return nullptr;
+  if (which == L"other") return host.otherWindow;
+  return host.mainWindow;
+}
+
+class Application : public DispatchObject {
+ protected:
+  HRESULT Member(DISPID dispid, const DispatchCall& call) override {
+    HostState& host = Host();
+    VARIANT value;
+    switch (dispid) {
+      case 139:  // Caption
+        if (call.flags & DISPATCH_PROPERTYPUT) {
+          if (HRESULT hr = TakePut(call, VT_BSTR, value); FAILED(hr)) return hr;
+          host.caption.assign(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal));
+          VariantClear(&value);
+          SetWindowTextW(host.mainWindow, host.caption.c_str());
+          return S_OK;
+        }
+        return GetText(call, dispid, host.caption);
+      case 302:  // Quit
+        if (HRESULT hr = CheckMethod(call); FAILED(hr)) return hr;
+        host.journal.Write("quit");
+        host.quitRequested = true;
+        EndHost(kQuitGraceMs);
+        return S_OK;
+      case 343:  // DisplayAlerts
+        return BoolProperty(call, host.displayAlerts);
+      case 392:  // Version
+        return GetText(call, dispid, host.version);
+      case 558:  // Visible
+        if (call.flags & DISPATCH_PROPERTYPUT) {
+          if (HRESULT hr = BoolProperty(call, host.visible); FAILED(hr)) return hr;
+          ShowWindow(host.mainWindow, host.visible ? SW_SHOW : SW_HIDE);
+          host.journal.Write(host.visible ? "visible 1" : "visible 0");
+          return S_OK;
+        }
+        return BoolProperty(call, host.visible);
+      case 572:  // Workbooks
+        if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+        ReturnObject(call, NewWorkbooks());
+        return S_OK;
+      case 1209:  // DefaultSaveFormat
+        return I4Property(call, host.defaultSaveFormat);
+      case 1210:  // UserControl
+        return BoolProperty(call, host.userControl);
+      case 1798:  // ProductCode
+        return GetText(call, dispid, host.productCode);
+      case 1801:  // LanguageSettings
+        if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+        ReturnObject(call, host.scenario.Text("language", L"") == L"noobject" ? nullptr : NewLanguageSettings());
+        return S_OK;
+      case 1950:  // Hwnd
+        if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+        ReturnI4(call, static_cast<LONG>(reinterpret_cast<LONG_PTR>(HwndAnswer(host))));
+        return S_OK;
+      case 2788:  // a setting of recent hosts
+        return I4Property(call, host.extraSetting);
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+  // The real host ends when its last client lets go, unless the user has taken control.
+  void LastReleased() override {
+    HostState& host = Host();
+    host.application = nullptr;
+    host.journal.Write("released");
+    if (!host.userControl && !host.quitRequested) EndHost();
+  }
+
+ private:
+  static HRESULT GetText(const DispatchCall& call, DISPID dispid, const std::wstring& text) {
+    if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+    ReturnBstr(call, text, ReturnsNullString(Host(), dispid));
+    return S_OK;
+  }
+
+  static HRESULT BoolProperty(const DispatchCall& call, bool& property) {
+    if (call.flags & DISPATCH_PROPERTYPUT) {
+      VARIANT value;
+      if (HRESULT hr = TakePut(call, VT_BOOL, value); FAILED(hr)) return hr;
+      property = value.boolVal != VARIANT_FALSE;
+      return S_OK;
+    }
+    if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+    ReturnBool(call, property);
+    return S_OK;
+  }
+
+  static HRESULT I4Property(const DispatchCall& call, LONG& property) {
+    if (call.flags & DISPATCH_PROPERTYPUT) {
+      VARIANT value;
+      if (HRESULT hr = TakePut(call, VT_I4, value); FAILED(hr)) return hr;
+      property = value.lVal;
+      return S_OK;
+    }
+    if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+    ReturnI4(call, property);
+    return S_OK;
+  }
+};
+
+class LanguageSettings : public DispatchObject {
+ protected:
+  HRESULT Member(DISPID dispid, const DispatchCall& call) override {
+    if (dispid != 1) return DISP_E_MEMBERNOTFOUND;  // LanguageID(which)
+    if (HRESULT hr = CheckGet(call, 1); FAILED(hr)) return hr;
+    VARIANT which;
+    VariantInit(&which);
+    if (FAILED(VariantChangeType(&which, &call.params->rgvarg[0], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+    std::wstring language = Host().scenario.Text("language", L"1033");
+    if (language == L"none") {
+      if (call.result) VariantClear(call.result);  // answers, but not with a number
+    } else {
+      ReturnI4(call, std::wcstol(language.c_str(), nullptr, 10));
+    }
+    return S_OK;
+  }
+};
+
+}  // namespace
+
+IDispatch* NewApplication() {
+  auto* application = new Application();
+  Host().application = application;
+  return application;
+}
+
+IDispatch* NewLanguageSettings() { return new LanguageSettings(); }

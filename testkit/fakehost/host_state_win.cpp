@@ -1,0 +1,25 @@
+#include "testkit/fakehost/host_state_win.h"
+
+#include <string>
+
+HostState& Host() {
+  static HostState host;
+  return host;
+}
+
+void LoadHostState(HostState& host) {
+  host.scenario = Scenario::LoadBesideExecutable();
+  const Scenario& s = host.scenario;
+  host.journal.Open(s.Text("journal", L""));
+  host.caption = s.Text("caption", L"Microsoft Excel");
+  host.version = s.Text("version", L"16.0");
+  // The fourth group 1000 marks a 64-bit build of the host.
+  host.productCode = s.Text("productCode", L"{90160000-000F-0000-1000-0000000FF1CE}");
+  host.defaultSaveFormat = static_cast<LONG>(s.Number("defaultSaveFormat", 51));
+}
+
+bool ReturnsNullString(const HostState& host, DISPID dispid) {
+  // nullBstr=<dispid>,<dispid>,...
+  std::wstring list = L"," + host.scenario.Text("nullBstr", L"") + L",";
+  return list.find(L"," + std::to_wstring(dispid) + L",") != std::wstring::npos;
+}

@@ -1,0 +1,114 @@
+// The workbook collection. Opening a loader workbook does what the loader's open macro
+// does in the real host: it loads the add-in from the workbook's folder and calls its
+// export with the application object.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "testkit/common/journal_win.h"
+#include "testkit/fakehost/dispatch_object_win.h"
+#include "testkit/fakehost/host_objects_win.h"
+#include "testkit/fakehost/host_state_win.h"
+
+namespace {
+
+constexpr HRESULT kHostError = 0x800A03EC;  // the host's general automation error
+constexpr UINT kMaxOpenArgs = 15;
+constexpr wchar_t kAddInName[] = L"pelkostub.dll";
+constexpr int kAddInStartCode = 1170;
+
+using AddInEntry = int(WINAPI*)(int code, void* application, void* reserved);
+
+bool EndsWithLoaderExtension(const std::wstring& path) {
+  constexpr std::wstring_view kExtension = L".xls";
+  if (path.size() < kExtension.size()) return false;
+  std::wstring tail = path.substr(path.size() - kExtension.size());
+  return CompareStringOrdinal(tail.c_str(), -1, kExtension.data(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool IsFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// folder "<name>" <size>, for every file of the folder, by name.
+void JournalFolder(const std::wstring& folder) {
+  std::vector<std::pair<std::wstring, unsigned long long>> files;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    files.emplace_back(found.cFileName, (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(files.begin(), files.end());
+  for (const auto& [name, size] : files) {
+    Host().journal.Write("folder " + QuoteText(std::wstring_view(name)) + " " + std::to_string(size));
+  }
+}
+
+// loader <result of the export>, or loader error <Windows error> when the add-in or its
+// export cannot be loaded.
+void RunLoaderMacro(const std::wstring& workbookPath) {
+  std::wstring folder = workbookPath.substr(0, workbookPath.find_last_of(L"\\/") + 1);
+  std::wstring addIn = folder + kAddInName;
+  if (!IsFile(addIn)) return;
+  JournalFolder(folder);
+  HostState& host = Host();
+  HMODULE module = LoadLibraryW(addIn.c_str());
+  auto entry = module ? reinterpret_cast<AddInEntry>(reinterpret_cast<void*>(GetProcAddress(module, "DummyFunc9")))
+                      : nullptr;
+  if (!entry) {
+    host.journal.Write("loader error " + std::to_string(GetLastError()));
+    return;
+  }
+  int result = entry(kAddInStartCode, host.application, nullptr);
+  host.journal.Write("loader " + std::to_string(result));
+}
+
+class Workbook : public DispatchObject {
+ protected:
+  HRESULT Member(DISPID, const DispatchCall&) override { return DISP_E_MEMBERNOTFOUND; }
+};
+
+class Workbooks : public DispatchObject {
+ protected:
+  HRESULT Member(DISPID dispid, const DispatchCall& call) override {
+    switch (dispid) {
+      case 682:  // Open(Filename, fourteen optional arguments)
+        return Open(call);
+      case 277:  // Close
+        return CheckMethod(call);
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+ private:
+  HRESULT Open(const DispatchCall& call) {
+    const DISPPARAMS& params = *call.params;
+    if (!(call.flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (params.cArgs < 1 || params.cArgs > kMaxOpenArgs) return DISP_E_BADPARAMCOUNT;
+    if (params.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    VARIANT name;
+    VariantInit(&name);
+    if (FAILED(VariantChangeType(&name, &params.rgvarg[params.cArgs - 1], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
+    std::wstring path(name.bstrVal ? name.bstrVal : L"", SysStringLen(name.bstrVal));
+    VariantClear(&name);
+
+    HostState& host = Host();
+    host.journal.Write("open " + QuoteText(std::wstring_view(path)));
+    if (host.scenario.Number("rejectOpen", 0) != 0 || !IsFile(path)) {
+      return Raise(kHostError, L"The workbook '" + path + L"' cannot be opened.");
+    }
+    if (EndsWithLoaderExtension(path)) RunLoaderMacro(path);
+    ReturnObject(call, NewWorkbook());
+    return S_OK;
+  }
+};
+
+}  // namespace
+
+IDispatch* NewWorkbooks() { return new Workbooks(); }
+IDispatch* NewWorkbook() { return new Workbook(); }

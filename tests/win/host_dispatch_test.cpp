@@ -1,0 +1,209 @@
+// The automation primitives and host operations against the stand-in host: what reaches
+// the server (member, call kind, argument types and values) and what comes back.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "launcher/host/com_error_win.h"
+#include "launcher/host/dispatch_call_win.h"
+#include "launcher/host/host_ops_win.h"
+#include "tests/win/fake_host_session.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+class HostDispatchTest : public FakeHostTest {};
+
+HRESULT ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const _com_error& error) {
+    return error.Error();
+  }
+  return S_OK;
+}
+
+TEST_F(HostDispatchTest, EveryOperationSendsItsMemberWithTheDeclaredTypes) {
+  WriteScenario();
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  IDispatch* h = host.Get();
+
+  struct Case {
+    const char* name;
+    std::function<void()> call;
+    std::vector<std::string> journal;
+  };
+  const Case cases[] = {
+      {"SetHostVisible(true)", [&] { SetHostVisible(h, true); }, {"invoke 558 put named=-3 bool -1", "visible 1"}},
+      {"SetHostVisible(false)", [&] { SetHostVisible(h, false); }, {"invoke 558 put named=-3 bool 0", "visible 0"}},
+      {"GetHostVersionText", [&] { EXPECT_EQ(GetHostVersionText(h), L"16.0"); }, {"invoke 392 get"}},
+      {"GetHostProductCode",
+       [&] { EXPECT_EQ(GetHostProductCode(h), L"{90160000-000F-0000-1000-0000000FF1CE}"); },
+       {"invoke 1798 get"}},
+      {"GetHostCaption", [&] { EXPECT_EQ(GetHostCaption(h), L"Microsoft Excel"); }, {"invoke 139 get"}},
+      {"SetHostCaption", [&] { SetHostCaption(h, L"Sheetpack \u00e4 \"q\""); },
+       {"invoke 139 put named=-3 bstr \"Sheetpack \xc3\xa4 \\\"q\\\"\""}},
+      {"GetHostHwnd",
+       [&] {
+         HWND window = GetHostHwnd(h);
+         EXPECT_EQ(TitleOf(window), L"Sheetpack \u00e4 \"q\"") << "the caption put retitles the main window";
+       },
+       {"invoke 1950 get"}},
+      {"GetHostUiLanguage", [&] { EXPECT_EQ(GetHostUiLanguage(h), 1033); },
+       {"invoke 1801 get", "invoke 1 get i4 2"}},
+      {"GetHostDefaultSaveFormat", [&] { EXPECT_EQ(GetHostDefaultSaveFormat(h), 51); }, {"invoke 1209 get"}},
+      {"SetHostDisplayAlerts", [&] { SetHostDisplayAlerts(h, false); }, {"invoke 343 put named=-3 bool 0"}},
+      {"SetHostUserControl", [&] { SetHostUserControl(h, true); }, {"invoke 1210 put named=-3 bool -1"}},
+      {"SetHostExtraSetting", [&] { SetHostExtraSetting(h); }, {"invoke 2788 put named=-3 i4 1"}},
+      {"CloseHostWorkbooks", [&] { CloseHostWorkbooks(h); }, {"invoke 572 get", "invoke 277 method"}},
+      {"QuitHost", [&] { QuitHost(h); }, {"invoke 302 method", "quit"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewJournalLines();
+    c.call();
+    EXPECT_THAT(NewJournalLines(), ElementsAreArray(c.journal));
+  }
+}
+
+TEST_F(HostDispatchTest, ANullTargetFailsWithEPointer) {
+  const std::function<void()> calls[] = {
+      [] { SetHostVisible(nullptr, true); },         [] { GetHostVersionText(nullptr); },
+      [] { GetHostProductCode(nullptr); },           [] { GetHostHwnd(nullptr); },
+      [] { GetHostCaption(nullptr); },               [] { SetHostCaption(nullptr, L"x"); },
+      [] { GetHostUiLanguage(nullptr); },            [] { GetHostDefaultSaveFormat(nullptr); },
+      [] { SetHostDisplayAlerts(nullptr, false); },  [] { SetHostUserControl(nullptr, true); },
+      [] { CloseHostWorkbooks(nullptr); },           [] { QuitHost(nullptr); },
+      [] { OpenWorkbookInHost(nullptr, L"a.xls"); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(ErrorOf(calls[i]), E_POINTER) << "call " << i;
+  // The one operation that swallows its failures swallows this one too.
+  EXPECT_EQ(ErrorOf([] { SetHostExtraSetting(nullptr); }), S_OK);
+}
+
+TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
+  WriteScenario({"fail.558=0x800A03EC Visible is locked", "fail.392=0x0005 Version by wCode",
+                 "fail.2788=0x80020003 no such member"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+
+  try {
+    SetHostVisible(host.Get(), true);
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x800A03EC));
+    EXPECT_EQ(error.Description(), L"Visible is locked");
+  }
+  try {
+    GetHostVersionText(host.Get());
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    // A wCode maps into the interface facility from 0x200 on.
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x80040205));
+    EXPECT_EQ(error.Description(), L"Version by wCode");
+  }
+  NewJournalLines();
+  EXPECT_NO_THROW(SetHostExtraSetting(host.Get()));
+  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 2788 put named=-3 i4 1"));
+
+  // Failures the server reports without exception information: no description.
+  try {
+    CallMethod(host.Get(), 4242, DISPATCH_METHOD, VT_EMPTY, nullptr, {});
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(error.Description(), L"");
+  }
+}
+
+TEST_F(HostDispatchTest, ResultsAreConvertedToTheRequestedType) {
+  WriteScenario({"defaultSaveFormat=56"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+
+  ScopedVariant format;
+  GetProperty(host.Get(), HostDispid::kDefaultSaveFormat, VT_BSTR, format.get());
+  ASSERT_EQ((*format).vt, VT_BSTR);
+  EXPECT_EQ(std::wstring((*format).bstrVal), L"56");
+
+  ScopedVariant asIs;
+  GetProperty(host.Get(), HostDispid::kVersion, VT_VARIANT, asIs.get());
+  EXPECT_EQ((*asIs).vt, VT_BSTR) << "VT_VARIANT takes the server's type";
+
+  ScopedVariant caption;
+  EXPECT_EQ(ErrorOf([&] { GetProperty(host.Get(), HostDispid::kCaption, VT_I4, caption.get()); }),
+            DISP_E_TYPEMISMATCH);
+
+  // Any non-zero number put as VT_BOOL arrives as VARIANT_TRUE.
+  NewJournalLines();
+  PutProperty(host.Get(), HostDispid::kDisplayAlerts, DispatchArg{VT_BOOL, 7});
+  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 343 put named=-3 bool -1"));
+}
+
+TEST_F(HostDispatchTest, NullStringsReadAsEmptyText) {
+  WriteScenario({"nullBstr=139,392,1798"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  EXPECT_EQ(GetHostCaption(host.Get()), L"");
+  EXPECT_EQ(GetHostVersionText(host.Get()), L"");
+  EXPECT_EQ(GetHostProductCode(host.Get()), L"");
+}
+
+TEST_F(HostDispatchTest, LanguageIsZeroUnlessTheHostAnswersWithAnInteger) {
+  const struct {
+    const char* scenario;
+    int32_t expected;
+  } cases[] = {{"language=1036", 1036}, {"language=none", 0}, {"language=noobject", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    WriteScenario({c.scenario});
+    ComPtr<IDispatch> host = StartHost();
+    ASSERT_TRUE(host);
+    EXPECT_EQ(GetHostUiLanguage(host.Get()), c.expected);
+  }
+}
+
+TEST_F(HostDispatchTest, OpenPassesThePathAndTwelveMissingArguments) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring workbook = std::wstring(temp) + L"host dispatch test.xlsx";
+  HANDLE file = CreateFileW(workbook.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+
+  WriteScenario();
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  NewJournalLines();
+  ComPtr<IDispatch> opened = OpenWorkbookInHost(host.Get(), workbook);
+  EXPECT_TRUE(opened);
+  std::string missing;
+  for (int i = 0; i < 12; ++i) missing += " error -2147352572";
+  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 572 get", "invoke 682 method bstr " + Quoted(workbook) + missing,
+                                             "open " + Quoted(workbook)));
+
+  // A missing file is refused by the host; the refusal is a null result, not an error.
+  EXPECT_FALSE(OpenWorkbookInHost(host.Get(), workbook + L".gone"));
+  DeleteFileW(workbook.c_str());
+}
+
+TEST_F(HostDispatchTest, ARejectedOpenIsANullResult) {
+  WriteScenario({"rejectOpen=1"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  ComPtr<IDispatch> opened;
+  EXPECT_NO_THROW(opened = OpenWorkbookInHost(host.Get(), FakeHostPath()));
+  EXPECT_FALSE(opened);
+  EXPECT_THAT(NewJournalLines(), ::testing::Contains("open " + Quoted(FakeHostPath())));
+}
+
+}  // namespace
