@@ -1,0 +1,147 @@
+"""The e2e harness: a private Wine prefix, the testkit in it, and journal reading.
+
+Everything Windows runs under Wine on the X display the caller provides (scripts/test
+runs the suite inside xvfb-run). Every run has a time-out: a program that hangs fails
+its test.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+
+
+def windows_path(path):
+    """The path as Wine's Z: drive shows the Linux file system."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def parse_journal_line(line):
+    """Splits a journal line into its fields; quoted texts come back unescaped."""
+    fields = []
+    i = 0
+    while i < len(line):
+        if line[i] == " ":
+            i += 1
+            continue
+        if line[i] != '"':
+            end = line.find(" ", i)
+            end = len(line) if end < 0 else end
+            fields.append(line[i:end])
+            i = end
+            continue
+        text = bytearray()
+        i += 1
+        while i < len(line) and line[i] != '"':
+            if line[i] == "\\" and i + 1 < len(line):
+                escape = line[i + 1]
+                if escape == "x":
+                    text.append(int(line[i + 2:i + 4], 16))
+                    i += 4
+                    continue
+                text += {"n": b"\n", "r": b"\r", "t": b"\t"}.get(escape, escape.encode())
+                i += 2
+                continue
+            text += line[i].encode()
+            i += 1
+        fields.append(text.decode("utf-8"))
+        i += 1
+    return fields
+
+
+def read_journal(path):
+    """The journal as a list of field lists; empty when nothing was journaled."""
+    path = Path(path)
+    if not path.exists():
+        return []
+    return [parse_journal_line(line) for line in path.read_text(encoding="utf-8").splitlines()]
+
+
+class Wine:
+    """A fresh Wine prefix of its own, stopped and removed by close()."""
+
+    def __init__(self):
+        if not os.environ.get("DISPLAY"):
+            raise RuntimeError("no X display: run the e2e tests under xvfb-run (scripts/test does)")
+        self.prefix = Path(tempfile.mkdtemp(prefix="sheetpack-e2e-wine."))
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run(["wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=True)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=True)
+
+    def run(self, program, *args, timeout, log):
+        """Runs a Windows program to its end and returns its exit code.
+
+        Output goes to `log`, not to a pipe: a process the program leaves behind would
+        keep a pipe open and the wait would never end.
+        """
+        with open(log, "ab") as output:
+            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=self.env,
+                                       stdin=subprocess.DEVNULL, stdout=output, stderr=output)
+            try:
+                return process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                raise
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def message_text(table_id):
+    """A built-in text of the launcher's main table, from its readable source."""
+    wanted = f"main {table_id} ="
+    source = REPO / "launcher" / "payload" / "message_texts.txt"
+    for line in source.read_text(encoding="utf-8").splitlines():
+        if line.startswith(wanted):
+            text = line[len(wanted):]
+            return text[1:] if text.startswith(" ") else text
+    raise KeyError(table_id)
+
+
+class Window:
+    """One top-level window as the driver journaled it."""
+
+    def __init__(self, class_name, title):
+        self.class_name = class_name
+        self.title = title
+        self.rect = None        # (left, top, width, height) on the screen
+        self.children = []      # (class, id, text, (x, y, width, height)) in the client area
+        self.icon = None        # message-box icon: error, question, warning, information, none
+        self.action = None      # what the driver did with it
+
+    def texts(self, class_name):
+        return [text for cls, _, text, _ in self.children if cls.lower() == class_name.lower()]
+
+
+class DriverJournal:
+    """The driver's journal: the program's windows in order of appearance and its end."""
+
+    def __init__(self, lines):
+        self.lines = lines
+        self.windows = []
+        self.exit_code = None
+        self.timed_out = False
+        for fields in lines:
+            event, values = fields[0], fields[1:]
+            if event == "window":
+                self.windows.append(Window(*values))
+            elif event == "rect":
+                self.windows[-1].rect = tuple(map(int, values))
+            elif event == "child":
+                cls, ident, text, *box = values
+                self.windows[-1].children.append((cls, int(ident), text, tuple(map(int, box))))
+            elif event == "icon":
+                self.windows[-1].icon = values[0]
+            elif event == "action":
+                self.windows[-1].action = values[0]
+            elif event == "exit":
+                self.exit_code = int(values[0])
+            elif event == "timeout":
+                self.timed_out = True
