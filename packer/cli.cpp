@@ -15,6 +15,7 @@ const char kUsage[] =
     "  build CONFIG.json -o APP.exe [--stub STUB.exe]   write a packaged application\n"
     "  inspect APP.exe [--json]                         list its items and settings\n"
     "  inspect --settings FILE [--json]                 decode a settings record\n"
+    "  inspect --saved-state FILE [--json] [--magic HEX] check and decode a saved-state file\n"
     "  extract APP.exe ID [-o FILE] [--raw]             write one item out\n"
     "  put APP.exe ID FILE [--raw|--packed]             replace one item\n"
     "\n"

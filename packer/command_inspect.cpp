@@ -8,6 +8,7 @@
 #include "launcher/payload/app_settings.h"
 #include "launcher/payload/byte_io.h"
 #include "launcher/payload/packed_item.h"
+#include "launcher/payload/saved_state.h"
 #include "launcher/payload/text_overrides.h"
 #include "packer/app_executable.h"
 #include "packer/cli.h"
@@ -15,6 +16,7 @@
 #include "packer/file_io.h"
 #include "packer/item_table.h"
 #include "packer/notice_kind.h"
+#include "packer/pack_error.h"
 #include "packer/settings_report.h"
 
 namespace fs = std::filesystem;
@@ -26,14 +28,18 @@ const CommandSpec kInspect = {
     "inspect",
     "usage: sheetpack inspect APP.exe [--json] [-q|-v]\n"
     "       sheetpack inspect --settings FILE [--json]\n"
+    "       sheetpack inspect --saved-state FILE [--json] [--magic HEX]\n"
     "\n"
     "Lists every packed item of an application executable (id, language, stored size,\n"
     "container or plain, inflated size) and decodes its settings record, text overrides\n"
     "and start notice. With --settings, decodes a settings record stored in FILE (packed\n"
-    "or plain, any header layout).\n"
+    "or plain, any header layout). With --saved-state, checks a saved-state file as the\n"
+    "launcher does and decodes the settings it carries; the exit code is 0 whether or not\n"
+    "the file is valid.\n"
     "\n"
-    "  --json      print one JSON object instead of text\n",
-    1, 1, {"--json", "--settings"}, {}};
+    "  --json       print one JSON object instead of text\n"
+    "  --magic HEX  the settings magic the check value must match (default 0EA21246)\n",
+    1, 1, {"--json", "--settings", "--saved-state"}, {"--magic"}};
 
 std::string Dump(const ordered_json& value) {
   return value.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
@@ -86,6 +92,48 @@ void InspectSettingsFile(const fs::path& file, bool json, CommandContext& contex
   }
 }
 
+uint32_t ParseMagic(const std::optional<std::string>& text) {
+  if (!text) return kSettingsMagic;
+  size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(*text, &used, 16);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text->size() || value > 0xFFFFFFFFul) {
+    throw BadInput(*text, "--magic takes a hexadecimal number of at most 8 digits");
+  }
+  return static_cast<uint32_t>(value);
+}
+
+void InspectSavedStateFile(const fs::path& file, uint32_t settingsMagic, bool json, CommandContext& context) {
+  const std::string bytes = ReadFileBytes(file);
+  std::string reason;
+  const std::optional<SavedState> saved = ParseSavedState(bytes, settingsMagic, &reason);
+  ordered_json report = {{"file", PathToUtf8(file)}, {"valid", saved.has_value()}};
+  AppSettings settings;
+  if (saved) {
+    std::string blob = saved->settings;
+    ParseAppSettings(blob, settings);
+    report["nameText"] = saved->nameText;
+    report["workbookSize"] = saved->workbook.size();
+    report["extraSize"] = saved->extra.size();
+    report["settings"] = SettingsToJson(settings);
+  } else {
+    report["reason"] = reason;
+  }
+  if (json) {
+    context.out << Dump(report);
+    return;
+  }
+  std::ostream& out = context.out;
+  out << PathToUtf8(file) << ": saved state, " << (saved ? "valid" : "not valid: " + reason) << "\n";
+  if (!saved) return;
+  out << "  name: " << saved->nameText << "\n  workbook: " << saved->workbook.size()
+      << " bytes\n  extra: " << saved->extra.size() << " bytes\nsettings:\n" << SettingsToText(settings);
+}
+
 void InspectExecutable(const fs::path& file, bool json, CommandContext& context) {
   const LoadedExecutable executable = LoadExecutable(file);
   ordered_json report = {{"file", PathToUtf8(file)}, {"machine", MachineName(executable.image.Machine())}};
@@ -135,7 +183,12 @@ void RunInspect(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   const fs::path file = PathFromUtf8(args.positional[0]);
-  if (args.Has("--settings")) {
+  if (args.Has("--settings") && args.Has("--saved-state")) {
+    throw BadInput("inspect", "--settings and --saved-state exclude each other");
+  }
+  if (args.Has("--saved-state")) {
+    InspectSavedStateFile(file, ParseMagic(args.Value("--magic")), args.Has("--json"), context);
+  } else if (args.Has("--settings")) {
     InspectSettingsFile(file, args.Has("--json"), context);
   } else {
     InspectExecutable(file, args.Has("--json"), context);
