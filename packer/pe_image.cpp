@@ -1,5 +1,6 @@
 #include "packer/pe_image.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "launcher/payload/byte_io.h"
@@ -75,6 +76,9 @@ void PeImage::ParseSections() {
   if (sectionTableOffset_ + count * kSectionHeaderSize > file.size()) {
     throw PeFormatError("truncated section table");
   }
+  // Raw data inside the headers would be cut off or overwritten by a writer that puts
+  // new section data at the section's file offset.
+  const uint64_t headersEnd = std::max<uint64_t>(sizeOfHeaders_, sectionTableOffset_ + count * kSectionHeaderSize);
   uint64_t previousEnd = 0;
   for (size_t i = 0; i < count; ++i) {
     ByteReader reader(file, sectionTableOffset_ + i * kSectionHeaderSize);
@@ -90,6 +94,9 @@ void PeImage::ParseSections() {
 
     if (section.rawSize && uint64_t{section.rawOffset} + section.rawSize > file.size()) {
       throw PeFormatError("truncated: section " + section.name + " ends past the end of the file");
+    }
+    if (section.rawSize && section.rawOffset < headersEnd) {
+      throw PeFormatError("section " + section.name + " has its data inside the headers");
     }
     const uint64_t end = uint64_t{section.virtualAddress} + section.VirtualSpan();
     if (section.virtualAddress < previousEnd || end > 0xFFFFFFFFull) {

@@ -1,7 +1,9 @@
 // Reading a resource directory from bytes that are not trusted. Offsets inside the
 // directory count from its start and are checked against the section's data; every
 // table may be visited once, so a directory that points back at one of its own tables
-// is rejected instead of being walked forever.
+// is rejected instead of being walked forever. Names and data are copied out, so
+// entries that all point at the same bytes could turn a small file into gigabytes: what
+// is copied may not add up to more than the file holds.
 #include <set>
 #include <vector>
 
@@ -71,20 +73,29 @@ class DirectoryReader {
     return entries;
   }
 
-  ResourceName NameOf(uint32_t field) const {
+  // Counts bytes copied out of the directory against the size of the whole file.
+  void Take(uint64_t bytes) {
+    taken_ += bytes;
+    if (taken_ > image_.Bytes().size()) {
+      throw PeFormatError("resource entries share their names or data (more than the file holds)");
+    }
+  }
+
+  ResourceName NameOf(uint32_t field) {
     if (!(field & kHighBit)) return ResourceName(field);
     const size_t offset = field & ~kHighBit;
     const size_t length = ReadU16At(directory_, offset);
     if (uint64_t{offset} + 2 + 2 * length > directory_.size()) {
       throw PeFormatError("resource name runs past the end of the section");
     }
+    Take(2 * length);
     std::u16string name;
     ByteReader reader(directory_, offset + 2);
     for (size_t i = 0; i < length; ++i) name.push_back(static_cast<char16_t>(reader.U16()));
     return ResourceName(std::move(name));
   }
 
-  ResourceData Data(uint32_t offset) const {
+  ResourceData Data(uint32_t offset) {
     if (uint64_t{offset} + kDataEntrySize > directory_.size()) {
       throw PeFormatError("resource data entry runs past the end of the section");
     }
@@ -94,12 +105,14 @@ class DirectoryReader {
     const uint32_t codePage = reader.U32();
     std::optional<std::string_view> bytes = image_.ReadRva(rva, size);
     if (!bytes) throw PeFormatError("resource data lies outside the file's sections");
+    Take(bytes->size());
     return {std::string(*bytes), codePage};
   }
 
   const PeImage& image_;
   std::string_view directory_;
   std::set<uint32_t> visited_;
+  uint64_t taken_ = 0;
 };
 
 }  // namespace
