@@ -5,8 +5,10 @@ The win64 build tree comes from SHEETPACK_BUILD_WIN64 (default build/win64), the
 packer from SHEETPACK (default build/native/packer/sheetpack). What a scenario needs and
 does not find fails it: scripts/test builds everything before it runs these tests.
 """
+import json
 import os
 import shutil
+import subprocess
 import time
 from pathlib import Path
 
@@ -39,6 +41,12 @@ def addin_kit(build_win64):
 
 
 @pytest.fixture(scope="session")
+def sheetpack():
+    path = Path(os.environ.get("SHEETPACK", REPO / "build" / "native" / "packer" / "sheetpack"))
+    return _required(path, "build the native preset first")
+
+
+@pytest.fixture(scope="session")
 def wine():
     prefix = Wine()
     yield prefix
@@ -58,8 +66,9 @@ def testkit(wine, build_win64, tmp_path_factory):
 class Scenario:
     """One run of a program under the driver, with the stand-in host as the spreadsheet host."""
 
-    def __init__(self, wine, testkit, folder):
+    def __init__(self, wine, testkit, folder, packer):
         self.wine = wine
+        self.packer = packer
         self.testkit = testkit
         self.folder = folder
         self.host_journal_path = folder / "host.journal"
@@ -71,6 +80,17 @@ class Scenario:
         lines = [f"journal={windows_path(self.host_journal_path)}"]
         lines += [f"{key}={value}" for key, value in settings.items()]
         (self.testkit / "fakehost.ini").write_text("\n".join(lines) + "\n", encoding="utf-8")
+
+    def pack(self, config, stub):
+        """Packs an application with `sheetpack build` from a configuration dict; its
+        relative paths count from the scenario folder."""
+        config_path = self.folder / "app.json"
+        config_path.write_text(json.dumps(config), encoding="utf-8")
+        program = self.folder / "App.exe"
+        result = subprocess.run([str(self.packer()), "build", str(config_path), "-o", str(program), "--stub", str(stub)],
+                                capture_output=True, timeout=300)
+        assert result.returncode == 0, result.stderr.decode(errors="replace")
+        return program
 
     def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S):
         """Runs `program` under the driver; `answers` maps a class or title part to an action."""
@@ -99,5 +119,6 @@ class Scenario:
 
 
 @pytest.fixture
-def scenario(wine, testkit, tmp_path):
-    return Scenario(wine, testkit, tmp_path)
+def scenario(wine, testkit, tmp_path, request):
+    # The packer is looked up only by the scenarios that pack.
+    return Scenario(wine, testkit, tmp_path, lambda: request.getfixturevalue("sheetpack"))

@@ -88,6 +88,12 @@ class Wine:
                 process.wait()
                 raise
 
+    def unix_path(self, path):
+        """Where a path on the prefix's C: drive lies in the Linux file system."""
+        drive, _, rest = path.partition(":\\")
+        assert drive.upper() == "C", f"not on drive C: {path}"
+        return self.prefix / "drive_c" / rest.replace("\\", "/")
+
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)

@@ -1,0 +1,71 @@
+"""A packed application launched against the stand-in host: the add-in of the host's
+bitness is started through the loader, gets its messages in order, and the workspace
+is cleaned up once the host lets go of it."""
+import time
+
+import pytest
+
+WORKBOOK = bytes(range(256)) * 20
+
+
+@pytest.fixture
+def app(scenario, stub_x64, addin_kit):
+    (scenario.folder / "Book.xlsm").write_bytes(WORKBOOK)
+    return scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(addin_kit)}, stub_x64)
+
+
+def events(journal, name):
+    return [fields[1:] for fields in journal if fields[0] == name]
+
+
+def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, addin_kit):
+    scenario.host(quitAfter1171=2000, after1171="cleanup")
+
+    driver = scenario.launch(app)
+    assert driver.windows == [] and driver.exit_code == 0
+
+    journal = scenario.wait_for_host_end()
+    messages = [(int(n), int(w), int(l)) for n, w, l in events(journal, "msg")]
+    launcher_pid = messages[0][1]
+    assert launcher_pid != 0
+    assert messages == [(1159, launcher_pid, 0), (1181, 51, 1033 & 0xFF), (1160, 0, 0), (1156, 0, 0), (1158, 0, 0),
+                        (1166, 0, 0), (1155, 0, 0), (1157, 0, 0), (1164, 0, 0), (1168, 0, 0), (1163, 0, 0),
+                        (1179, 0, 0), (1171, 0, 0)]
+
+    # The start-up information: the launcher's command line, a line feed, the workbook's path.
+    (info,) = events(journal, "startinfo")
+    command_line, workbook = bytes.fromhex(info[0]).decode("utf-8").split("\n")
+    assert "App.exe" in command_line
+    assert workbook.endswith("\\App.xlsm")
+    workspace = workbook.rsplit("\\", 1)[0]
+
+    # The loader's folder when it was opened: the 64-bit add-in beside the workbook.
+    folder = {name: int(size) for name, size in events(journal, "folder")}
+    assert folder["pelkostub.dll"] == (addin_kit / "addin-x64.dll").stat().st_size
+    assert folder["App.xlsm"] == len(WORKBOOK)
+    assert ["loader", "1"] in journal
+    assert journal.index(["visible", "1"]) > journal.index(["msg", "1179", "0", "0"])
+
+    # The add-in started the launcher in cleanup mode; it removes the workspace once the
+    # host has ended and unloaded the add-in.
+    (cleanup,) = events(journal, "cleanup")
+    assert f'-clnx "{workbook}" -clnd "{workspace}\\pelkostub.dll"' in cleanup[0]
+    folder_on_disk = scenario.wine.unix_path(workspace)
+    deadline = time.monotonic() + 30
+    while folder_on_disk.exists() and time.monotonic() < deadline:
+        time.sleep(0.2)
+    assert not folder_on_disk.exists(), f"{workspace} was not removed"
+
+
+def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
+    scenario.host(productCode="{90160000-000F-0000-0000-0000000FF1CE}", quitAfter1171=0)
+
+    driver = scenario.launch(app)
+    assert driver.exit_code == 0
+
+    journal = scenario.wait_for_host_end()
+    folder = {name: int(size) for name, size in events(journal, "folder")}
+    assert folder["pelkostub.dll"] == (addin_kit / "addin-x86.dll").stat().st_size
+    # A 64-bit host cannot load it: the add-in never runs and no message is journaled.
+    assert [fields[:2] for fields in journal if fields[0] == "loader"] == [["loader", "error"]]
+    assert events(journal, "msg") == []
