@@ -5,6 +5,7 @@ SHEETPACK_PACKAGES=(
   libz-mingw-w64-dev
   wine wine64 xvfb xauth imagemagick
   python3-pytest python3-pefile llvm-14
+  fonts-wine fonts-liberation xdotool
   clang-14 libclang-rt-14-dev
 )
 
