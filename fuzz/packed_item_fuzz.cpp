@@ -1,5 +1,6 @@
 // Packed items as they come out of the executable's resources: a container header that
-// may claim anything, followed by a zlib stream that may be cut short or corrupt.
+// may claim anything, followed by a zlib stream that may be cut short or corrupt; and
+// the splash item's own rule on top.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,7 @@
 #include "fuzz/fuzz_check.h"
 #include "launcher/payload/byte_io.h"
 #include "launcher/payload/packed_item.h"
+#include "launcher/ui/splash_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string item(reinterpret_cast<const char*>(data), size);
@@ -31,6 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string again;
     FUZZ_CHECK(UnpackContainer(PackItem(item), again));
     FUZZ_CHECK(again == item);
+  }
+  // The splash picture: nothing from 10 bytes or fewer or from a container that does
+  // not unpack, any other item as it stands.
+  const std::string picture = SplashPictureBytes(item);
+  if (item.size() <= 10) {
+    FUZZ_CHECK(picture.empty());
+  } else if (!HasContainerMagic(item)) {
+    FUZZ_CHECK(picture == item);
+  } else {
+    FUZZ_CHECK(picture == unpacked);
   }
   return 0;
 }
