@@ -7,15 +7,17 @@
 
 namespace {
 
-constexpr WORD kWCodeFirst = 0x200;    // FACILITY_ITF codes 0x200..0x3FF carry a wCode
-constexpr WORD kWCodeLast = 0xFE00;
+// wCodes map into FACILITY_ITF from code 0x200 on; from 0xFE00 they share the last code.
+constexpr WORD kWCodeBase = 0x200;
+constexpr WORD kWCodeCeiling = 0xFE00;
+constexpr WORD kWCodeLastCode = 0x3FF;
 
 // The HRESULT a server meant by its EXCEPINFO: its scode, or else its wCode mapped the way
 // OLE Automation clients have always mapped it.
 HRESULT HResultOfException(const EXCEPINFO& info) {
   if (info.scode != 0) return info.scode;
-  if (info.wCode >= kWCodeLast) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x3FF);
-  return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, kWCodeFirst + info.wCode);
+  if (info.wCode >= kWCodeCeiling) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, kWCodeLastCode);
+  return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, kWCodeBase + info.wCode);
 }
 
 // The server's explanation as an error-info object, so that _com_error can describe the
@@ -69,8 +71,7 @@ VARIANT ArgumentVariant(const DispatchArg& arg) {
       v.punkVal = arg.object;
       break;
     default:
-      v.vt = arg.type;
-      break;
+      throw _com_error(E_INVALIDARG);  // a type the primitives do not pass
   }
   return v;
 }

@@ -108,6 +108,9 @@ const char* ProbeDialogIcon(HWND dialog) {
   IconControlSearch search;
   EnumChildWindows(dialog, FindIconControl, reinterpret_cast<LPARAM>(&search));
   if (!search.found) return "none";
+  // The handle means nothing here, but whether there is one does.
+  DWORD_PTR icon = 0;
+  if (SendMessageTimeoutW(search.found, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &icon) && !icon) return "none";
 
   RECT rect{};
   GetWindowRect(search.found, &rect);

@@ -5,6 +5,6 @@
 // here at the same size, on the pixels those icons cover.
 #include <windows.h>
 
-// "error", "question", "warning" or "information"; "none" when the dialog shows no icon
-// control; "unknown" when the pixels match none of them.
+// "error", "question", "warning" or "information"; "none" when the dialog shows no icon;
+// "unknown" when the pixels match none of them.
 const char* ProbeDialogIcon(HWND dialog);

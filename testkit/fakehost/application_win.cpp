@@ -1,5 +1,6 @@
 // The application object: every member the launcher reads or writes, with the types
 // the real host declares for them.
+#include <cwchar>
 #include <string>
 
 #include "testkit/fakehost/dispatch_object_win.h"

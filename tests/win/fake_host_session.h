@@ -29,9 +29,8 @@ class FakeHostTest : public ::testing::Test {
   static std::wstring FakeHostPath();
   static void RunFakeHost(const wchar_t* argument);
 
-  std::wstring journalPath_;
-
  private:
+  std::wstring journalPath_;
   std::wstring journalBase_;
   int scenarios_ = 0;
   size_t linesSeen_ = 0;
