@@ -1,6 +1,6 @@
 #pragma once
 // When the splash closes. Time is counted per message taken from the splash thread's
-// queue, 100 ms each (the loop sleeps that long after every message), not read from a
+// queue, 100 ms each (the loop pauses that long after every message), not read from a
 // clock: the splash's unending paint requests keep the steps coming.
 
 constexpr unsigned kSplashStepMs = 100;

@@ -166,7 +166,10 @@ void RunSplash(ComPtr<IPicture> picture) {
     // Only the splash's own messages are handled; the picture child is painted from
     // the splash's paint, and thread messages have no window.
     if (window && message.hwnd == window) DispatchMessageW(&message);
-    Sleep(kSplashStepMs);
+    // The pause between messages ends early for a click, a key or a thread message,
+    // so that these are taken at once; paint requests and mouse moves do not shorten
+    // it, so that the steps still count about 100 ms each.
+    MsgWaitForMultipleObjectsEx(0, nullptr, kSplashStepMs, QS_KEY | QS_MOUSEBUTTON | QS_POSTMESSAGE, 0);
     timer.Step();
   }
 }

@@ -39,6 +39,13 @@ def screenshot(path):
     return path
 
 
+def screen_pixel(x, y):
+    """The colour (r, g, b) of one pixel of the virtual screen."""
+    out = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-"],
+                         check=True, capture_output=True, timeout=60).stdout
+    return tuple(out[:3])
+
+
 def xdotool(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True, timeout=30)
 
