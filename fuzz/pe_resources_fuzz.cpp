@@ -1,6 +1,7 @@
 // A stub or application executable handed to the packer: PE headers, section table and
 // resource directory from untrusted bytes, then an item put in as `sheetpack put` does.
-// A file the reader takes must be written back into one that reads back the same.
+// A file the reader takes must be written back into one that reads back the same, and
+// that is not much larger than the file and its new resources.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const PeFormatError&) {
     return 0;  // no room for the resources, or an image that would outgrow 4 GB
   }
+  // The new file is the old one with the new resources, aligned: never much more.
+  const uint64_t resources = WriteResourceSection(*tree, 0).size();
+  FUZZ_CHECK(updated->bytes.size() <= size + resources + 3 * uint64_t{0x10000});
   const PeImage written(std::move(updated->bytes));  // throws, and so fails, when unreadable
   FUZZ_CHECK(Read(written) == tree);
   return 0;

@@ -12,6 +12,9 @@ constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr size_t kMaxSections = 96;
 constexpr size_t kMaxDirectories = 16;
 constexpr uint32_t kMaxAlignment = 0x10000000;
+// The PE format's upper bound for FileAlignment. The writer pads the resource section to
+// it, so a larger value would turn a stub of a few kilobytes into hundreds of megabytes.
+constexpr uint32_t kMaxFileAlignment = 0x10000;
 
 std::string Hex(uint64_t value) {
   char text[24];
@@ -60,7 +63,7 @@ void PeImage::ParseHeaders() {
   sectionAlignment_ = ReadU32At(file, optionalOffset_ + 32);
   fileAlignment_ = ReadU32At(file, optionalOffset_ + 36);
   if (!IsPowerOfTwo(fileAlignment_) || !IsPowerOfTwo(sectionAlignment_) ||
-      sectionAlignment_ < fileAlignment_ || sectionAlignment_ > kMaxAlignment) {
+      sectionAlignment_ < fileAlignment_ || sectionAlignment_ > kMaxAlignment || fileAlignment_ > kMaxFileAlignment) {
     throw PeFormatError("invalid alignment (section " + Hex(sectionAlignment_) + ", file " +
                         Hex(fileAlignment_) + ")");
   }

@@ -1,6 +1,7 @@
-// Inputs the fuzzers (fuzz/) found problems with, kept so the fixes stay in place. Each
-// file in fuzz_regressions/ goes through the property its harness checks; inputs built
-// here in code are the ones too large to keep as files.
+// Inputs the fuzzers (fuzz/) found problems with, and inputs of the same kind found while
+// writing them, kept so the fixes stay in place. Each file in fuzz_regressions/ goes
+// through the property its harness checks; inputs built here in code are the ones too
+// large to keep as files.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -53,6 +54,8 @@ const Finding kFindings[] = {
     {"pe_resources-data-inside-headers.bin",
      "a section whose raw data starts at offset 0 held the resources: rewriting them in place cut off the headers",
      CheckPeFile},
+    {"pe_resources-file-alignment-256m.bin",
+     "a 2.5 kB stub declaring a 256 MB file alignment was written out as a 256 MB file", CheckPeFile},
 };
 
 TEST(FuzzRegression, FoundInputsKeepTheirFix) {
@@ -68,6 +71,15 @@ TEST(FuzzRegression, SectionDataInsideTheHeadersIsRefused) {
     FAIL() << "accepted";
   } catch (const PeFormatError& error) {
     EXPECT_NE(std::string(error.what()).find("inside the headers"), std::string::npos) << error.what();
+  }
+}
+
+TEST(FuzzRegression, FileAlignmentBeyondThePeLimitIsRefused) {
+  try {
+    PeImage image(ReadRegression("pe_resources-file-alignment-256m.bin"));
+    FAIL() << "accepted";
+  } catch (const PeFormatError& error) {
+    EXPECT_NE(std::string(error.what()).find("invalid alignment"), std::string::npos) << error.what();
   }
 }
 
