@@ -30,11 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint16_t count = ReadU16At(group, 4);
   FUZZ_CHECK(count > 0 && group.size() == 6 + 14 * size_t{count});
   const NameTable& icons = tree[ResourceName(kResourceTypeIcon)];
+  uint64_t imageBytes = 0;
   for (size_t i = 0; i < count; ++i) {
     const uint16_t id = ReadU16At(group, 6 + 14 * i + 12);
     auto it = icons.find(ResourceName(id));
     FUZZ_CHECK(it != icons.end() && it->second.count(kLanguageEnglishUs));
     FUZZ_CHECK(it->second.at(kLanguageEnglishUs).bytes.size() == ReadU32At(group, 6 + 14 * i + 8));
+    imageBytes += ReadU32At(group, 6 + 14 * i + 8);
   }
+  // Images are copied out of the file: together they cannot hold more than it does.
+  FUZZ_CHECK(imageBytes <= icoFile.size());
   return 0;
 }

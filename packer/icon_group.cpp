@@ -32,6 +32,8 @@ std::vector<IconImage> ReadIcoFile(std::string_view file) {
     throw IconFormatError("truncated .ico directory");
   }
   std::vector<IconImage> images;
+  // Entries that share their image bytes would multiply the file when copied out.
+  uint64_t imageBytes = 0;
   for (size_t i = 0; i < count; ++i) {
     const size_t entry = kDirectoryHeaderSize + i * kFileEntrySize;
     const uint32_t size = ReadU32At(file, entry + 8);
@@ -39,6 +41,8 @@ std::vector<IconImage> ReadIcoFile(std::string_view file) {
     if (size == 0 || uint64_t{offset} + size > file.size()) {
       throw IconFormatError("image " + std::to_string(i + 1) + " of the .ico file lies outside the file");
     }
+    imageBytes += size;
+    if (imageBytes > file.size()) throw IconFormatError("the images of the .ico file overlap");
     images.push_back({file.substr(entry, 8), file.substr(offset, size)});
   }
   return images;

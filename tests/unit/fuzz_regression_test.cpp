@@ -10,6 +10,7 @@
 #include <string>
 
 #include "launcher/payload/byte_io.h"
+#include "packer/icon_group.h"
 #include "packer/pe_image.h"
 #include "packer/pe_resource_update.h"
 #include "packer/resource_section.h"
@@ -44,6 +45,24 @@ void CheckPeFile(const std::string& bytes) {
   EXPECT_EQ(ReadResourceTree(PeImage(updated.bytes)), tree);
 }
 
+// The icon harness's input: one byte telling the length of the stub's old icon group,
+// the group, then the .ico file. Images copied out may not add up to more than the file.
+void CheckIconInput(const std::string& input) {
+  ASSERT_FALSE(input.empty());
+  const std::string group = input.substr(1, static_cast<uint8_t>(input[0]));
+  const std::string ico = input.substr(1 + group.size());
+  ResourceTree tree;
+  tree[ResourceName(kResourceTypeGroupIcon)][ResourceName(1)][1033] = {group, 0};
+  try {
+    ReplaceFirstIconGroup(tree, ico);
+  } catch (const IconFormatError&) {
+    return;
+  }
+  size_t copied = 0;
+  for (const auto& [name, languages] : tree[ResourceName(kResourceTypeIcon)]) copied += languages.at(1033).bytes.size();
+  EXPECT_LE(copied, ico.size());
+}
+
 struct Finding {
   const char* file;
   const char* what;
@@ -56,6 +75,9 @@ const Finding kFindings[] = {
      CheckPeFile},
     {"pe_resources-file-alignment-256m.bin",
      "a 2.5 kB stub declaring a 256 MB file alignment was written out as a 256 MB file", CheckPeFile},
+    {"icon_file-shared-images.bin",
+     "two .ico entries pointing at the same image bytes were both copied out (65535 could multiply the file)",
+     CheckIconInput},
 };
 
 TEST(FuzzRegression, FoundInputsKeepTheirFix) {
