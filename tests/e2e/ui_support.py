@@ -25,11 +25,16 @@ def pack_app(scenario, stub, addin_kit, **extra):
     return scenario.pack(app_config(addin_kit, **extra), stub)
 
 
-def make_jpeg(path, width, height):
-    """A JPEG of a blue-to-white gradient with a dark frame, at 96 dots per inch."""
-    subprocess.run(["convert", "-size", f"{width}x{height}", "gradient:#2a5db0-#e8f0ff",
-                    "-bordercolor", "#102040", "-border", "4", "-resize", f"{width}x{height}!",
-                    "-density", "96", "-units", "PixelsPerInch", "-quality", "92", str(path)], check=True)
+def make_jpeg(path, width, height, caption=None):
+    """A JPEG of a blue-to-white gradient with a dark frame, at 96 dots per inch, with
+    an optional caption in its middle."""
+    command = ["convert", "-size", f"{width}x{height}", "gradient:#2a5db0-#e8f0ff",
+               "-bordercolor", "#102040", "-border", "4", "-resize", f"{width}x{height}!"]
+    if caption:
+        command += ["-gravity", "center", "-fill", "white", "-font", "DejaVu-Sans-Bold",
+                    "-pointsize", str(max(height // 7, 10)), "-annotate", "+0-20", caption]
+    command += ["-density", "96", "-units", "PixelsPerInch", "-quality", "92", str(path)]
+    subprocess.run(command, check=True)
     return path
 
 
