@@ -1,4 +1,5 @@
-#include <windows.h>
+#include "testkit/addin/addin_state_win.h"
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/utf.h"
-#include "testkit/addin/addin_state_win.h"
 
 namespace {
 
