@@ -3,7 +3,7 @@ it, the layout rules for short, long and RTF texts and long captions, and how it
 import pytest
 
 from harness import message_text
-from ui_support import TITLE, BackgroundLaunch, pack_app, xdotool
+from ui_support import TITLE, BackgroundLaunch, pack_app, read_handler_journal, register_protocol_handler, xdotool
 
 NOTICE = f"{TITLE} - {message_text(17)}"  # the notice's title
 RICH_EDIT = "SheetpackRichEdit"
@@ -149,3 +149,36 @@ def test_no_notice_in_a_test_run_or_with_a_silent_start(scenario, stub_x64, addi
         scenario.driver_journal_path.unlink(missing_ok=True)
         driver = scenario.launch(program, *args)
         assert [w.title for w in driver.windows] == [], args
+
+
+def client_origin(window, text_bottom, decline_box):
+    """Where the notice's client area starts on the screen: the client is as wide as the
+    decline button's right edge plus 7 and as high as the text box's bottom plus 46."""
+    left, top, width, height = window.rect
+    client_width = decline_box[0] + decline_box[2] + 7
+    client_height = text_bottom + 46
+    border = (width - client_width) // 2
+    return left + border, top + height - client_height - border
+
+
+@pytest.mark.parametrize("link,opened", [
+    ("http://example.com/ledger", True),
+    ("http://example.com/" + "a" * 250, False),  # 269 characters: longer than the link buffer
+], ids=["link", "overlong link"])
+def test_a_click_on_a_link_opens_it_unless_it_is_too_long(scenario, stub_x64, addin_kit, wine, link, opened):
+    handled = scenario.folder / "http.journal"
+    register_protocol_handler(wine, "http", handled)
+    program = notice_app(scenario, stub_x64, addin_kit, f"{link} is where updates are.".encode())
+
+    launch = BackgroundLaunch(scenario, program, answers={NOTICE: "wait"})
+    notice, _ = launch.wait_for_window(NOTICE)
+    _, (x, y, width, height) = text_box(notice)
+    decline = buttons(notice)[2][1]
+    origin = client_origin(notice, y + height, decline)
+    xdotool("mousemove", origin[0] + x + 12, origin[1] + y + 6, "click", "1")
+    targets = read_handler_journal(handled, timeout=8)
+    xdotool("mousemove", origin[0] + decline[0] + decline[2] // 2, origin[1] + decline[1] + decline[3] // 2,
+            "click", "1")
+    launch.result()
+
+    assert targets == ([link] if opened else [])
