@@ -1,4 +1,4 @@
-"""Fixtures of the e2e scenarios: one Wine prefix per session with the testkit in it,
+"""Fixtures of the e2e scenarios: one Wine prefix per test run with the testkit in it,
 and per test a scenario folder with the stand-in host's and the driver's journals.
 
 The win64 build tree comes from SHEETPACK_BUILD_WIN64 (default build/win64), the native

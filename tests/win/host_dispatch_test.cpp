@@ -12,7 +12,7 @@
 #include "launcher/host/com_error_win.h"
 #include "launcher/host/dispatch_call_win.h"
 #include "launcher/host/host_ops_win.h"
-#include "tests/win/fake_host_session.h"
+#include "tests/win/fake_host_fixture.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

@@ -13,7 +13,7 @@
 #include "launcher/host/host_instance_win.h"
 #include "launcher/host/host_ops_win.h"
 #include "launcher/payload/message_texts.h"
-#include "tests/win/fake_host_session.h"
+#include "tests/win/fake_host_fixture.h"
 
 using ::testing::ElementsAre;
 

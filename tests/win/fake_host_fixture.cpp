@@ -1,4 +1,4 @@
-#include "tests/win/fake_host_session.h"
+#include "tests/win/fake_host_fixture.h"
 
 #include <objbase.h>
 
