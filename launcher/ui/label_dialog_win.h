@@ -18,10 +18,8 @@ class CLabelDialog {
   // Creates the fonts not made yet and gives the dialog the default font.
   void CreateFonts(HWND dialog);
 
-  HFONT TitleFont() const { return titleFont_.get(); }
   HFONT DefaultFont() const { return defaultFont_.get(); }
   HFONT MediumFont() const { return mediumFont_.get(); }
-  HFONT SmallFont() const { return smallFont_.get(); }
 
   unsigned contentWidth_ = 0;
   int nextY_ = 0;

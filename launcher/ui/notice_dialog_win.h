@@ -42,7 +42,6 @@ class CDialogTemplate : public CEmptyDialogImpl<CDialogTemplate, kNoticeStyle, k
   // The dialog keeps its own copy of the icon.
   void SetWindowIcon(HICON icon);
 
-  const NoticeContent& Content() const { return content_; }
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
  private:

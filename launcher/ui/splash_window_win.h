@@ -34,7 +34,6 @@ class CSplashWindow : public CWindowImpl<CSplashWindow> {
   HWND Create();
 
   IPicture* Picture() const { return picture_.Get(); }
-  HWND PictureChild() const { return pictureChild_.m_hWnd; }
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 

@@ -11,8 +11,6 @@ class CWindow {
  public:
   explicit CWindow(HWND window = nullptr) : m_hWnd(window) {}
 
-  operator HWND() const { return m_hWnd; }
-  bool IsWindow() const { return m_hWnd != nullptr && ::IsWindow(m_hWnd); }
   RECT GetWindowRect() const;
   RECT GetClientRect() const;
 
