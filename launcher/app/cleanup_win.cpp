@@ -7,14 +7,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "launcher/payload/files_win.h"
+
 namespace {
 
 bool Exists(const std::wstring& path) { return !path.empty() && _waccess(path.c_str(), 0) == 0; }
-
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The host may still hold the file for a while after it lets go of the workbook.
 void DeleteWithRetries(const std::wstring& path) {

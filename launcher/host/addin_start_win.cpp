@@ -7,25 +7,18 @@
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/host/host_ops_win.h"
+#include "launcher/payload/files_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/workspace_names.h"
 #include "launcher/payload/workspace_win.h"
 
 namespace {
 
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The add-in reads the launcher's command line and the workbook's path from here.
 std::wstring WriteStartupInfoFile(LauncherState& state) {
   std::wstring path = GetWorkspaceFolder(state) + L"\\" + BuiltInText(TextId::kStartupInfoFileName);
   std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath));
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return path;
-  fwrite(bytes.data(), bytes.size(), 1, file);
-  fclose(file);
+  WriteWholeFile(path, bytes);
   return path;
 }
 

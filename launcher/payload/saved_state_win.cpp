@@ -6,6 +6,7 @@
 
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/wide_win.h"
+#include "launcher/payload/files_win.h"
 #include "launcher/payload/saved_state.h"
 
 namespace {
@@ -31,11 +32,6 @@ class ScopedFile {
  private:
   FILE* file_;
 };
-
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/item_ids.h"
+#include "launcher/payload/files_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/packed_item.h"
 #include "launcher/payload/resources_win.h"
@@ -64,14 +65,6 @@ struct OwnerOnlyDescriptor {
   }
 };
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return false;
-  bool written = fwrite(bytes.data(), bytes.size(), 1, file) == 1;
-  fclose(file);
-  return written;
-}
-
 // The registry keeps the system's temporary folder with a placeholder for the
 // Windows folder.
 std::wstring SystemTempSetting() {
@@ -94,11 +87,6 @@ std::wstring SystemTempSetting() {
     result.replace(at, token.size(), windows);
   }
   return result;
-}
-
-bool IsExistingFile(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::wstring EnvironmentValue(const wchar_t* name) {

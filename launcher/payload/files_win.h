@@ -1,0 +1,10 @@
+#pragma once
+// File helpers shared by the steps that write, read and remove the launcher's files.
+#include <string>
+
+// True when the path names a file, not a folder.
+bool IsExistingFile(const std::wstring& path);
+
+// Creates or truncates the file and writes all bytes in one write; an empty content
+// counts as a failed write, as the C runtime reports it.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
