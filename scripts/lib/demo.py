@@ -88,7 +88,7 @@ def main():
         started = time.monotonic()
         driver_journal = OUT / "driver.journal"
         # A Wine desktop of the screen's size draws window frames and captions as Windows does.
-        wine.run("explorer", "/desktop=Demo,1024x768", windows_path(testkit / "driver.exe"), "--journal", windows_path(driver_journal), "--timeout", "60000",
+        wine.run("explorer", "/desktop=Demo,1024x768", windows_path(testkit / "driver.exe"), "--journal", windows_path(driver_journal), "--timeout", "60000", "--settle", "2500",
                  "--answer", "Before you start=press:1", "--answer", "SheetpackSplash=wait", "--", windows_path(program), timeout=90,
                  log=OUT / "wine.log")
         launcher_seconds = time.monotonic() - started

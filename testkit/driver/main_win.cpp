@@ -1,11 +1,12 @@
 // driver.exe: runs a program and plays the user for it.
-//   driver.exe --journal FILE [--timeout MS] [--answer MATCH=ACTION]... -- PROGRAM [ARGS]...
+//   driver.exe --journal FILE [--timeout MS] [--settle MS] [--answer MATCH=ACTION]... -- PROGRAM [ARGS]...
 // Every visible top-level window of the program is written to the journal once (see
 // window_report_win.h), then answered with the action of the first --answer whose MATCH
 // is part of its class or title: press:<id> (a click on that button), type:<text> (the
 // text into the first edit box, then a click on button 1), close, or wait. A window no
 // answer matches is closed. When the program ends: exit <code>; when it outlives the
-// time-out (default 60000 ms) it is ended and the journal says timeout.
+// time-out (default 60000 ms) it is ended and the journal says timeout. --settle is how
+// long a new window is left alone before it is read and answered (default 300 ms).
 // Exit code: 0 the program ended, 2 bad arguments, 3 time-out, 4 the program did not start.
 #include <windows.h>
 #include <shellapi.h>
@@ -20,7 +21,7 @@
 namespace {
 
 constexpr DWORD kPollMs = 50;
-constexpr DWORD kSettleMs = 300;  // a new window gets this long to lay out and paint itself
+constexpr DWORD kDefaultSettleMs = 300;  // a new window gets this long to lay out and paint itself
 constexpr DWORD kDefaultTimeoutMs = 60000;
 
 struct Answer {
@@ -31,6 +32,7 @@ struct Answer {
 struct Options {
   std::wstring journal;
   DWORD timeoutMs = kDefaultTimeoutMs;
+  DWORD settleMs = kDefaultSettleMs;
   std::vector<Answer> answers;
   std::wstring commandLine;  // the program and its arguments
 };
@@ -68,6 +70,8 @@ bool ParseOptions(int count, wchar_t** args, Options& options) {
       options.journal = value;
     } else if (arg == L"--timeout") {
       options.timeoutMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+    } else if (arg == L"--settle") {
+      options.settleMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
     } else if (arg == L"--answer") {
       size_t equals = value.find(L'=');
       if (equals == std::wstring::npos) return false;
@@ -172,7 +176,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
     for (HWND window : search.windows) {
       if (!seen.insert(window).second) continue;
-      Sleep(kSettleMs);
+      Sleep(options.settleMs);
       if (!IsWindow(window)) continue;
       ReportWindow(journal, window);
       Act(journal, window, ChooseAction(options, window));
