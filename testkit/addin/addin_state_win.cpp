@@ -63,7 +63,16 @@ void StartCleanup(AddInState& state) {
   state.journal.Write("cleanup " + QuoteText(std::wstring_view(commandLine)));
 }
 
+// launcher running|ended: whether the launcher's process is still there.
+void JournalLauncherProcess(AddInState& state) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, state.launcherProcessId);
+  bool running = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  if (process) CloseHandle(process);
+  state.journal.Write(running ? "launcher running" : "launcher ended");
+}
+
 void SignalLauncher(AddInState& state) {
+  JournalLauncherProcess(state);
   std::wstring format = ToWide(GetText(TextId::kResidentEventFormat));
   wchar_t name[kEventNameBuffer] = {};
   std::swprintf(name, kEventNameBuffer, format.c_str(), static_cast<unsigned>(state.launcherProcessId));
@@ -71,6 +80,11 @@ void SignalLauncher(AddInState& state) {
   bool set = event && SetEvent(event);
   if (event) CloseHandle(event);
   state.journal.Write("signal " + QuoteText(std::wstring_view(name)) + (set ? " 1" : " 0"));
+}
+
+void CALLBACK SignalOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  SignalLauncher(AddIn());
 }
 
 }  // namespace
@@ -96,5 +110,12 @@ void StartAddIn(AddInState& state) {
 void RunAfterMessagePhase(AddInState& state) {
   std::wstring action = state.scenario.Text("after1171", L"nothing");
   if (action == L"cleanup") StartCleanup(state);
-  if (action == L"signal") SignalLauncher(state);
+  if (action != L"signal") return;
+  long long delay = state.scenario.Number("signalDelay", 0);
+  if (delay <= 0) {
+    SignalLauncher(state);
+    return;
+  }
+  // A thread timer: the host's message loop runs it on the host's window thread.
+  SetTimer(nullptr, 0, static_cast<UINT>(delay), SignalOnTimer);
 }

@@ -24,5 +24,6 @@ void StartAddIn(AddInState& state);
 
 // after1171=nothing|cleanup|signal: nothing; start the launcher in cleanup mode for the
 // workbook and the add-in (journal: cleanup "<command line>" or cleanup error <code>);
-// or set the launcher's resident event (journal: signal "<name>" <1 when set, else 0>).
+// or set the launcher's resident event, signalDelay milliseconds later (journal:
+// launcher running|ended, then signal "<name>" <1 when set, else 0>).
 void RunAfterMessagePhase(AddInState& state);

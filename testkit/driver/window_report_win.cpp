@@ -56,6 +56,11 @@ void ReportWindow(Journal& journal, HWND window) {
   GetWindowRect(window, &rect);
   journal.Write("rect " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
                 std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top));
+  // A window may be owned by a window of another process (a box owned by the host's window).
+  if (HWND owner = GetWindow(window, GW_OWNER)) {
+    journal.Write("owner " + QuoteText(std::wstring_view(ClassName(owner))) + " " +
+                  QuoteText(std::wstring_view(WindowText(owner))));
+  }
   ChildReport report{&journal, window};
   EnumChildWindows(window, ReportChild, reinterpret_cast<LPARAM>(&report));
   if (className == kDialogClass) journal.Write(std::string("icon ") + ProbeDialogIcon(window));

@@ -2,6 +2,7 @@
 // What the driver writes about a window of the program it watches:
 //   window "<class>" "<title>"
 //   rect <left> <top> <width> <height>            (screen coordinates)
+//   owner "<class>" "<title>"                     (only for an owned window)
 //   child "<class>" <id> "<text>" <x> <y> <width> <height>   (each child, client coordinates)
 //   icon <error|question|warning|information|none|unknown>   (dialogs only)
 #include <windows.h>

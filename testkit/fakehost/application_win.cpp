@@ -83,7 +83,14 @@ class Application : public DispatchObject {
     HostState& host = Host();
     host.application = nullptr;
     host.journal.Write("released");
-    if (!host.userControl && !host.quitRequested) EndHost();
+    if (host.quitRequested) return;
+    if (!host.userControl) {
+      EndHost();
+      return;
+    }
+    // A host under user control stays; a scenario may still have it end by itself.
+    long long delay = host.scenario.Number("quitAfterRelease", -1);
+    if (delay >= 0) EndHost(static_cast<DWORD>(delay));
   }
 
  private:

@@ -2,6 +2,8 @@
 // does in the real host: it loads the add-in from the workbook's folder and calls its
 // export with the application object.
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,26 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// folder "<name>" <size>, for every file of the folder, by name.
+// The CRC-32 of zlib and PNG (reflected polynomial 0xEDB88320) of a whole file; 0 when
+// it cannot be read.
+uint32_t FileCrc32(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  uint32_t crc = 0xFFFFFFFFu;
+  unsigned char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    for (DWORD i = 0; i < got; ++i) {
+      crc ^= buffer[i];
+      for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+  }
+  CloseHandle(file);
+  return ~crc;
+}
+
+// folder "<name>" <size> and crc "<name>" <CRC-32>, for every file of the folder, by name.
 void JournalFolder(const std::wstring& folder) {
   std::vector<std::pair<std::wstring, unsigned long long>> files;
   WIN32_FIND_DATAW found;
@@ -45,6 +66,9 @@ void JournalFolder(const std::wstring& folder) {
   std::sort(files.begin(), files.end());
   for (const auto& [name, size] : files) {
     Host().journal.Write("folder " + QuoteText(std::wstring_view(name)) + " " + std::to_string(size));
+    char crc[9] = {};
+    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(FileCrc32(folder + name)));
+    Host().journal.Write("crc " + QuoteText(std::wstring_view(name)) + " " + crc);
   }
 }
 

@@ -5,16 +5,14 @@ The win64 build tree comes from SHEETPACK_BUILD_WIN64 (default build/win64), the
 packer from SHEETPACK (default build/native/packer/sheetpack). What a scenario needs and
 does not find fails it: scripts/test builds everything before it runs these tests.
 """
-import json
 import os
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from harness import REPO, DriverJournal, Wine, read_journal, windows_path
+from harness import REPO, DriverJournal, Wine, pack_application, read_journal, windows_path
 
 RUN_TIMEOUT_S = 90  # one program run, from start to its end
 
@@ -74,6 +72,7 @@ class Scenario:
         self.host_journal_path = folder / "host.journal"
         self.driver_journal_path = folder / "driver.journal"
         self.host()
+        self.temp_before = self._temp_entries()
 
     def host(self, **settings):
         """Writes the stand-in host's fakehost.ini; keys with dots are passed as a dict."""
@@ -84,29 +83,47 @@ class Scenario:
     def pack(self, config, stub):
         """Packs an application with `sheetpack build` from a configuration dict; its
         relative paths count from the scenario folder."""
-        config_path = self.folder / "app.json"
-        config_path.write_text(json.dumps(config), encoding="utf-8")
-        program = self.folder / "App.exe"
-        result = subprocess.run([str(self.packer()), "build", str(config_path), "-o", str(program), "--stub", str(stub)],
-                                capture_output=True, timeout=300)
-        assert result.returncode == 0, result.stderr.decode(errors="replace")
-        return program
+        return pack_application(self.packer(), self.folder, config, stub)
 
-    def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S):
-        """Runs `program` under the driver; `answers` maps a class or title part to an action."""
-        command = ["--journal", windows_path(self.driver_journal_path), "--timeout", str(timeout * 1000)]
+    def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S, journal=None, debug=None):
+        """Runs `program` under the driver; `answers` maps a class or title part to an action.
+        `journal` is the driver's journal when not the scenario's own (a second program
+        running at the same time); `debug` a WINEDEBUG setting, whose output goes to
+        the scenario's wine.log."""
+        journal_path = journal or self.driver_journal_path
+        command = ["--journal", windows_path(journal_path), "--timeout", str(timeout * 1000)]
         for match, action in (answers or {}).items():
             command += ["--answer", f"{match}={action}"]
         command += ["--", windows_path(program), *args]
         code = self.wine.run(self.testkit / "driver.exe", *command, timeout=timeout + 30,
-                             log=self.folder / "wine.log")
-        journal = DriverJournal(read_journal(self.driver_journal_path))
+                             log=self.folder / "wine.log", debug=debug)
+        journal = DriverJournal(read_journal(journal_path))
         assert not journal.timed_out, f"{program} did not end within {timeout} s"
         assert code == 0, f"driver.exe ended with {code}"
         return journal
 
     def host_journal(self):
         return read_journal(self.host_journal_path)
+
+    def temp_folder(self):
+        """The prefix's temporary folder, where the launcher makes its workspaces."""
+        users = self.wine.prefix / "drive_c" / "users"
+        folders = list(users.glob("*/AppData/Local/Temp")) + list(users.glob("*/Temp"))
+        return folders[0] if folders else None
+
+    def _temp_entries(self):
+        temp = self.temp_folder()
+        return {str(path.relative_to(temp)) for path in temp.rglob("*")} if temp else set()
+
+    def left_behind(self, timeout=30):
+        """What this scenario added to the temporary folder and is still there once it
+        has had `timeout` seconds to go (the host may hold the add-in for a while)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            new = self._temp_entries() - self.temp_before
+            if not new or time.monotonic() > deadline:
+                return sorted(new)
+            time.sleep(0.25)
 
     def wait_for_host_end(self, timeout=30):
         """Waits until the stand-in host has journaled its end; a host that stays is a failure."""

@@ -4,6 +4,7 @@ Everything Windows runs under Wine on the X display the caller provides (scripts
 runs the suite inside xvfb-run). Every run has a time-out: a program that hangs fails
 its test.
 """
+import json
 import os
 import shutil
 import subprocess
@@ -72,14 +73,16 @@ class Wine:
                        stderr=subprocess.DEVNULL, timeout=300, check=True)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=True)
 
-    def run(self, program, *args, timeout, log):
-        """Runs a Windows program to its end and returns its exit code.
+    def run(self, program, *args, timeout, log, debug=None):
+        """Runs a Windows program to its end and returns its exit code. `debug` is a
+        WINEDEBUG setting for this run and the processes it starts.
 
         Output goes to `log`, not to a pipe: a process the program leaves behind would
         keep a pipe open and the wait would never end.
         """
+        env = dict(self.env, WINEDEBUG=debug) if debug else self.env
         with open(log, "ab") as output:
-            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=self.env,
+            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=env,
                                        stdin=subprocess.DEVNULL, stdout=output, stderr=output)
             try:
                 return process.wait(timeout=timeout)
@@ -100,6 +103,18 @@ class Wine:
         shutil.rmtree(self.prefix, ignore_errors=True)
 
 
+def pack_application(packer, folder, config, stub):
+    """Packs an application with `sheetpack build` from a configuration dict into
+    `folder`/App.exe; its relative paths count from `folder`."""
+    config_path = folder / "app.json"
+    config_path.write_text(json.dumps(config), encoding="utf-8")
+    program = folder / "App.exe"
+    result = subprocess.run([str(packer), "build", str(config_path), "-o", str(program), "--stub", str(stub)],
+                            capture_output=True, timeout=300)
+    assert result.returncode == 0, result.stderr.decode(errors="replace")
+    return program
+
+
 def message_text(table_id):
     """A built-in text of the launcher's main table, from its readable source."""
     wanted = f"main {table_id} ="
@@ -118,6 +133,7 @@ class Window:
         self.class_name = class_name
         self.title = title
         self.rect = None        # (left, top, width, height) on the screen
+        self.owner = None       # (class, title) of the owner window, when it has one
         self.children = []      # (class, id, text, (x, y, width, height)) in the client area
         self.icon = None        # message-box icon: error, question, warning, information, none
         self.action = None      # what the driver did with it
@@ -140,6 +156,8 @@ class DriverJournal:
                 self.windows.append(Window(*values))
             elif event == "rect":
                 self.windows[-1].rect = tuple(map(int, values))
+            elif event == "owner":
+                self.windows[-1].owner = tuple(values)
             elif event == "child":
                 cls, ident, text, *box = values
                 self.windows[-1].children.append((cls, int(ident), text, tuple(map(int, box))))
