@@ -73,16 +73,17 @@ class Wine:
                        stderr=subprocess.DEVNULL, timeout=300, check=True)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=True)
 
-    def run(self, program, *args, timeout, log, debug=None):
+    def run(self, program, *args, timeout, log, debug=None, cwd=None):
         """Runs a Windows program to its end and returns its exit code. `debug` is a
-        WINEDEBUG setting for this run and the processes it starts.
+        WINEDEBUG setting for this run and the processes it starts, `cwd` its current
+        folder.
 
         Output goes to `log`, not to a pipe: a process the program leaves behind would
         keep a pipe open and the wait would never end.
         """
         env = dict(self.env, WINEDEBUG=debug) if debug else self.env
         with open(log, "ab") as output:
-            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=env,
+            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=env, cwd=cwd,
                                        stdin=subprocess.DEVNULL, stdout=output, stderr=output)
             try:
                 return process.wait(timeout=timeout)

@@ -9,6 +9,7 @@ import struct
 import pytest
 
 from harness import REPO, message_text
+from ui_support import BackgroundLaunch, xdotool
 from launch_support import (ADDIN_X64_ITEM, ADDIN_X86_ITEM, CAPTION, DISPLAY_ALERTS, EXTRA_SETTING, HWND_GET,
                             MESSAGES, PRODUCT_CODE, SETTINGS_ITEM, SETTINGS_MAGIC_OFFSET, USER_CONTROL, VISIBLE,
                             TRACE_SENDS, WORKBOOK, WORKBOOKS_CLOSE, Shelf, events, file_id, folder_files, invokes,
@@ -24,7 +25,7 @@ RECIPES = {
     "hidden": {"options": {"keepHostHidden": True}},
     "quiet": {"options": {"splash": True}, "splash": "splash.jpg", "notice": "notice.txt"},
     "checked": {"options": {"checkHostVersion": True}},
-    "texts": {"texts": {"7": "<?APPNAME?> warning", "41": "<?APPNAME?> is open.\\nSwitch to it."}},
+    "texts": {"texts": {"7": "<?APPNAME?> warning"}},
     "single": {"options": {"singleInstance": True}, "notice": "notice.txt"},
     "single-texts": {"options": {"singleInstance": True}, "notice": "notice.txt",
                      "texts": {"7": "<?APPNAME?> warning", "41": "<?APPNAME?> is open.\\nSwitch to it."}},
@@ -227,6 +228,32 @@ def test_refused_launch_warns_and_leaves_nothing(scenario, apps, case):
         assert events(journal, "open") == [], "nothing is opened in the host"
     else:
         assert scenario.host_journal() == []
+    assert scenario.left_behind() == []
+
+
+SINGLE_INSTANCE = {
+    # case: (application, caption, text of the second launcher's box)
+    "built-in-texts": ("single", message_text(8), message_text(43).replace("<?APPNAME?>", TITLE).replace("\\n", "\n")),
+    "override-texts": ("single-texts", f"{TITLE} warning", f"{TITLE} is open.\nSwitch to it."),
+}
+
+
+@pytest.mark.parametrize("case", SINGLE_INSTANCE)
+def test_second_launcher_of_the_same_path_is_refused_while_the_first_holds_the_guard(scenario, apps, case):
+    name, caption, text = SINGLE_INSTANCE[case]
+    app = apps(name)
+    # The first launcher has taken the guard with its settings and waits at its notice.
+    first = BackgroundLaunch(scenario, app.program, answers={NOTICE: "wait"})
+    first.wait_for_window(NOTICE)
+
+    second = scenario.launch(app.program, answers={"#32770": "press:1"}, journal=scenario.folder / "second.journal")
+
+    warning_box(second, text, caption)
+    assert second.exit_code == 0
+    # Declining the notice ends the first one quietly; no host was ever started.
+    xdotool("search", "--name", NOTICE, "windowfocus", "--sync", "key", "Escape")
+    assert first.result().exit_code == 0
+    assert scenario.host_journal() == []
     assert scenario.left_behind() == []
 
 

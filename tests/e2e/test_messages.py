@@ -1,0 +1,73 @@
+"""The add-in's messages in a launch: their order and values with and without a
+silent-start value in its forms on the command line, the settings message once, and the
+launcher-path message also when the command line names the launcher without a folder."""
+import pytest
+
+from launch_support import (ADDIN_X86_ITEM, DISPLAY_ALERTS, MESSAGES, Shelf, events, folder_files,
+                            loadable_x86_item, messages, puts, run_cleanup_mode)
+
+
+@pytest.fixture(scope="module")
+def app(tmp_path_factory, sheetpack, stub_x64, addin_kit):
+    shelf = Shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit)
+    return shelf.get("messages", plant={ADDIN_X86_ITEM: loadable_x86_item(addin_kit)})
+
+
+def start_info(journal):
+    """The start-up information the add-in found: command line and workbook path."""
+    (info,) = events(journal, "startinfo")
+    return bytes.fromhex(info[0]).decode("utf-8").split("\n")
+
+
+SILENT_STARTS = {
+    # case: (arguments, silent-start value the add-in gets; 0: no 1178)
+    "none": ((), 0),
+    "hex-digits": (("-quiet1F",), 0x1F),
+    "any-case-and-0x": (("-QUIET0x10",), 0x10),
+    "zero-is-absent": (("-quiet0",), 0),
+    "no-digits-is-absent": (("-quietzz",), 0),
+    "negative-wraps": (("-quiet-1",), 0xFFFFFFFF),
+    "the-last-one-counts": (("-quiet2", "-Quiet3"), 3),
+}
+
+
+@pytest.mark.parametrize("case", SILENT_STARTS)
+def test_messages_in_order_with_and_without_a_silent_start_value(scenario, app, case):
+    args, silent = SILENT_STARTS[case]
+    scenario.host(quitAfter1171=0, after1171="cleanup")
+
+    driver = scenario.launch(app.program, "-xlstest", *args)
+
+    assert driver.windows == [] and driver.exit_code == 0
+    journal = scenario.wait_for_host_end()
+    expected = list(MESSAGES)
+    if silent:
+        expected.insert(expected.index(1181) + 1, 1178)
+    got = messages(journal)
+    assert [number for number, _, _ in got] == expected
+    # 1178 carries the value; the settings message goes once, as does every other.
+    assert [(w, l) for number, w, l in got if number == 1178] == ([(silent, 0)] if silent else [])
+    assert [number for number, _, _ in got].count(1155) == 1
+    assert puts(journal, DISPLAY_ALERTS) == ([("bool", "0")] if silent else [])
+    command_line, _ = start_info(journal)
+    assert command_line.endswith(" ".join(("-xlstest", *args)))
+    assert scenario.left_behind() == []
+
+
+def test_launcher_named_without_a_folder_still_knows_its_path(scenario, app):
+    """argv[0] is a bare file name: the launcher takes its path from its module, so the
+    workbook is named after it and 1160 is sent."""
+    scenario.host(quitAfter1171=0)
+
+    driver = scenario.launch(app.program, "-xlstest", bare=True)
+
+    assert driver.exit_code == 0
+    journal = scenario.wait_for_host_end()
+    command_line, workbook = start_info(journal)
+    assert command_line.split()[0] == app.program.name
+    assert workbook.endswith("\\App.xlsm") and "App.xlsm" in folder_files(journal)
+    assert [number for number, _, _ in messages(journal)] == MESSAGES
+    # The stand-in add-in starts the cleanup-mode launcher by the command line's first
+    # argument, which names no folder here; run it as it would.
+    run_cleanup_mode(scenario, app, journal)
+    assert scenario.left_behind() == []
