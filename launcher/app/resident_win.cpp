@@ -27,6 +27,8 @@ void WatchResidentEvent(LauncherState& state) {
 }
 
 void WaitWhileResident(LauncherState& state) {
+  // A failed launch has quit the host before the add-in got 1171: nothing will signal.
+  if (state.failed) return;
   if (!state.HasOption(OPT_SAVED_STATE) || !state.residentEvent || state.eventSeen.load()) return;
   WaitForSingleObject(state.residentEvent.get(), INFINITE);
 }

@@ -9,5 +9,5 @@ void CreateResidentEvent(LauncherState& state);
 void WatchResidentEvent(LauncherState& state);
 
 // The resident wait: returns once the add-in has signalled the event, at once when it
-// did so before this call. Does nothing outside saved-state mode.
+// did so before this call. Does nothing outside saved-state mode or after a failed launch.
 void WaitWhileResident(LauncherState& state);

@@ -78,3 +78,20 @@ TEST_F(ResidentEvent, NoWaitOutsideSavedStateMode) {
   state.eventWatcher->join();  // the watcher ends at once too
   EXPECT_FALSE(state.eventSeen.load());
 }
+
+TEST_F(ResidentEvent, NoWaitAfterAFailedLaunch) {
+  SetOptions(OPT_SAVED_STATE);
+  CreateResidentEvent(state);
+  ASSERT_TRUE(state.residentEvent);
+  state.failed = true;  // the host was quit before it could get 1171 and signal
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread waiter([&] {
+    WaitWhileResident(state);
+    SetEvent(done);
+  });
+  EXPECT_EQ(WaitForSingleObject(done, 2000), WAIT_OBJECT_0) << "the wait did not return without a signal";
+  SetEvent(state.residentEvent.get());
+  waiter.join();
+  CloseHandle(done);
+  state.failed = false;
+}

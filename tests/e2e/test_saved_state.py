@@ -1,0 +1,145 @@
+"""Saved-state mode: a valid App.vstg beside App.exe replaces the settings and the
+workbook, an invalid one is passed over; the launcher stays after the launch until the
+add-in signals it, then removes its workspace and leaves the saved state alone; a signal
+that comes before the launcher waits, or no launch at all, does not keep it waiting."""
+import json
+import shutil
+import struct
+
+import pytest
+
+from harness import message_text
+from launch_support import (SETTINGS_ITEM, VISIBLE, WORKBOOK, WORKBOOK_MARKER, Shelf, events, file_id, folder_files,
+                            message_numbers, puts, run_sheetpack)
+
+SAVED_STATE_MAGIC = 0x48535651
+SAVED_STATE_CHECK = 0x7C577B6E  # for the settings magic that launches
+SAVED_WORKBOOK = b"the workbook as the add-in saved it " * 40
+OWN_TITLE, SAVED_TITLE = "Own Title", "Saved Title"
+NOTICE = message_text(17)
+HIDDEN, SHOWN = ("bool", "0"), ("bool", "-1")
+
+
+def saved_state(settings, workbook, name=b"state\0", lengths=None):
+    """A saved-state file; `lengths` replaces the header's four section lengths."""
+    name_length, settings_length, workbook_length, extra_length = lengths or (len(name), len(settings), len(workbook), 0)
+    header = struct.pack("<IIII8sHHIII", SAVED_STATE_MAGIC, 40, 0, SAVED_STATE_CHECK, b"\0" * 8, name_length, 0,
+                         settings_length, workbook_length, extra_length)
+    return header + name + settings + workbook
+
+
+@pytest.fixture(scope="module")
+def shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit):
+    return Shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit)
+
+
+@pytest.fixture(scope="module")
+def app(shelf):
+    """Shows its title in the notice's title, so the settings in use can be seen."""
+    return shelf.get("resident", files={"notice.txt": b"Welcome."}, title=OWN_TITLE, notice="notice.txt",
+                     options={"savedState": True})
+
+
+@pytest.fixture(scope="module")
+def saved_settings(shelf):
+    """The settings record of a differently configured build: another title, and the
+    host left hidden."""
+    other = shelf.get("saved", title=SAVED_TITLE, options={"savedState": True, "keepHostHidden": True})
+    return other.extract(SETTINGS_ITEM)
+
+
+@pytest.fixture
+def state_file(app):
+    """App.vstg beside the application, removed after the test."""
+    path = app.program.with_suffix(".vstg")
+    yield path
+    if path.is_dir():
+        shutil.rmtree(path)
+    path.unlink(missing_ok=True)
+
+
+def notices(driver):
+    return [w.title for w in driver.windows]
+
+
+def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, app, saved_settings, state_file,
+                                                                          sheetpack):
+    state_file.write_bytes(saved_state(saved_settings, WORKBOOK_MARKER + SAVED_WORKBOOK))
+    inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state_file, "--json"))
+    assert inspected["valid"] and inspected["settings"]["appTitle"] == SAVED_TITLE
+    before = state_file.read_bytes()
+    # The add-in signals two seconds after 1171 and notes whether the launcher still runs.
+    scenario.host(after1171="signal", signalDelay=2000, quitAfter1171=2500)
+
+    driver = scenario.launch(app.program, answers={NOTICE: "press:1"})
+
+    assert notices(driver) == [f"{SAVED_TITLE} - {NOTICE}"]
+    assert driver.exit_code == 0
+    journal = scenario.wait_for_host_end()
+    assert folder_files(journal)["App.xlsm"] == file_id(SAVED_WORKBOOK)
+    assert puts(journal, VISIBLE)[-1] == HIDDEN, "the saved settings keep the host hidden"
+    assert 1171 in message_numbers(journal)
+    assert events(journal, "launcher") == [["running"]], "the launcher waits after 1171"
+    assert [fields[-1] for fields in events(journal, "signal")] == ["1"]
+    # Then it removed its workspace, and left the saved state alone.
+    assert scenario.left_behind() == []
+    assert state_file.read_bytes() == before
+
+
+def plant_invalid(path, settings, kind):
+    valid = saved_state(settings, WORKBOOK_MARKER + SAVED_WORKBOOK)
+    if kind == "truncated":
+        path.write_bytes(valid[:-1])
+    elif kind == "lengths-wrap":
+        # Summed in 32 bits the lengths give the file's size; they describe 4 GB more.
+        workbook = len(WORKBOOK_MARKER + SAVED_WORKBOOK)
+        lengths = (6, len(settings) + 0x80000000, workbook, 0x80000000)
+        path.write_bytes(saved_state(settings, WORKBOOK_MARKER + SAVED_WORKBOOK, lengths=lengths))
+    elif kind == "directory":
+        path.mkdir()
+        (path / "App.vstg").write_bytes(valid)
+
+
+@pytest.mark.parametrize("kind", ["truncated", "lengths-wrap", "directory"])
+def test_invalid_saved_state_leaves_the_own_items_in_use(scenario, app, saved_settings, state_file, kind):
+    plant_invalid(state_file, saved_settings, kind)
+    scenario.host(after1171="signal", quitAfter1171=1500)
+
+    driver = scenario.launch(app.program, answers={NOTICE: "press:1"})
+
+    assert notices(driver) == [f"{OWN_TITLE} - {NOTICE}"]
+    assert driver.exit_code == 0
+    journal = scenario.wait_for_host_end()
+    assert folder_files(journal)["App.xlsm"] == file_id(WORKBOOK)
+    assert puts(journal, VISIBLE)[-1] == SHOWN
+    assert [fields[-1] for fields in events(journal, "signal")] == ["1"]
+    assert scenario.left_behind() == []
+
+
+def test_signal_before_the_wait_still_ends_the_launcher(scenario, app):
+    """The add-in signals as soon as it has 1171, while the launcher is still finishing
+    its launch; whenever the signal comes, the launcher must not wait for another."""
+    for run in range(4):
+        scenario.driver_journal_path.unlink(missing_ok=True)
+        scenario.host_journal_path.unlink(missing_ok=True)
+        scenario.host(after1171="signal", quitAfter1171=300)
+
+        driver = scenario.launch(app.program, "-xlstest", timeout=30)
+
+        assert driver.exit_code == 0, f"run {run}"
+        journal = scenario.wait_for_host_end()
+        assert [fields[-1] for fields in events(journal, "signal")] == ["1"], f"run {run}"
+        assert scenario.left_behind() == [], f"run {run}"
+
+
+def test_failed_launch_does_not_wait_for_a_signal_that_cannot_come(scenario, app):
+    """The message phase fails after the resident event exists: the host is closed and
+    never gets 1171, so nothing will signal; the launcher ends all the same."""
+    scenario.host(**{"fail.1210": "0x800A03EC The host refuses"}, after1171="signal")
+
+    driver = scenario.launch(app.program, "-xlstest", timeout=30)
+
+    assert driver.exit_code == 0
+    journal = scenario.wait_for_host_end()
+    assert 1171 not in message_numbers(journal) and ["quit"] in journal
+    assert scenario.left_behind() == []
