@@ -8,6 +8,11 @@ start_private_wine() {
   trap stop_private_wine EXIT
   wineboot --init >/dev/null 2>&1
   wineserver -w
+  # One server and one set of Wine's service processes for the whole run, detached from
+  # every pipe: started by a test's program instead, they would inherit ctest's output
+  # pipe and hold each test open until they end, three seconds after it.
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot </dev/null >/dev/null 2>&1
 }
 
 stop_private_wine() {

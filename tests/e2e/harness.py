@@ -72,6 +72,9 @@ class Wine:
         subprocess.run(["wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300, check=True)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=True)
+        # One server for the whole session: programs start without waiting for a new one.
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=True)
 
     def run(self, program, *args, timeout, log, debug=None, cwd=None):
         """Runs a Windows program to its end and returns its exit code. `debug` is a
