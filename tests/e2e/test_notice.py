@@ -136,7 +136,8 @@ def test_escape_declines(scenario, stub_x64, addin_kit):
 
     launch = BackgroundLaunch(scenario, program, answers={NOTICE: "wait"})
     launch.wait_for_window(NOTICE)
-    xdotool("key", "Escape")
+    # Without a window manager the X focus stays where it was: give it to the notice first.
+    xdotool("search", "--name", NOTICE, "windowfocus", "--sync", "key", "Escape")
     driver = launch.result()
 
     assert [w.title for w in driver.windows] == [NOTICE]

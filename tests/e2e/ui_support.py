@@ -61,7 +61,6 @@ def register_protocol_handler(wine, protocol, journal):
     key = f"HKCR\\{protocol}\\shell\\open\\command"
     subprocess.run(["wine", "reg", "add", key, "/ve", "/d", command, "/f"], env=wine.env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
-    subprocess.run(["wineserver", "-w"], env=wine.env, timeout=120)
 
 
 def read_handler_journal(journal, timeout=20):
