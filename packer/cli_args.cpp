@@ -7,9 +7,9 @@
 
 namespace {
 
-PackError Usage(const CommandSpec& spec, const std::string& problem) {
-  return BadInput(std::string("sheetpack ") + spec.name,
-                  problem + " (see sheetpack " + spec.name + " --help)");
+PackError Usage(const CommandSpec& command, const std::string& problem) {
+  return BadInput(std::string("sheetpack ") + command.name,
+                  problem + " (see sheetpack " + command.name + " --help)");
 }
 
 }  // namespace
@@ -20,7 +20,7 @@ std::optional<std::string> ParsedArgs::Value(const std::string& option) const {
   return it->second;
 }
 
-ParsedArgs ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, CommandContext& context) {
+ParsedArgs ParseArgs(const CommandSpec& command, const std::vector<std::string>& args, CommandContext& context) {
   ParsedArgs parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -35,27 +35,27 @@ ParsedArgs ParseArgs(const CommandSpec& spec, const std::vector<std::string>& ar
       context.verbosity = 0;
     } else if (arg == "-v" || arg == "--verbose") {
       context.verbosity = 2;
-    } else if (spec.flags.count(arg)) {
+    } else if (command.flags.count(arg)) {
       parsed.flags.insert(arg);
-    } else if (spec.valueOptions.count(arg)) {
-      if (i + 1 == args.size()) throw Usage(spec, arg + " needs a value");
+    } else if (command.valueOptions.count(arg)) {
+      if (i + 1 == args.size()) throw Usage(command, arg + " needs a value");
       parsed.values[arg] = args[++i];
     } else {
-      throw Usage(spec, "unknown option " + arg);
+      throw Usage(command, "unknown option " + arg);
     }
   }
   if (parsed.help) return parsed;
-  if (parsed.positional.size() < spec.minPositional) throw Usage(spec, "missing arguments");
-  if (parsed.positional.size() > spec.maxPositional) throw Usage(spec, "too many arguments");
+  if (parsed.positional.size() < command.minPositional) throw Usage(command, "missing arguments");
+  if (parsed.positional.size() > command.maxPositional) throw Usage(command, "too many arguments");
   return parsed;
 }
 
-uint32_t ParseItemId(const CommandSpec& spec, const std::string& text) {
+uint32_t ParseItemId(const CommandSpec& command, const std::string& text) {
   uint32_t id = 0;
   for (char c : text) {
-    if (c < '0' || c > '9' || id > 0xFFFF) throw Usage(spec, "'" + text + "' is not an item id");
+    if (c < '0' || c > '9' || id > 0xFFFF) throw Usage(command, "'" + text + "' is not an item id");
     id = id * 10 + static_cast<uint32_t>(c - '0');
   }
-  if (text.empty() || id == 0 || id > 0xFFFF) throw Usage(spec, "'" + text + "' is not an item id (1 to 65535)");
+  if (text.empty() || id == 0 || id > 0xFFFF) throw Usage(command, "'" + text + "' is not an item id (1 to 65535)");
   return id;
 }

@@ -30,7 +30,7 @@ struct CommandContext;
 
 // Throws PackError (bad input) for an unknown option, a missing value or a wrong number
 // of arguments. Applies -q and -v to `context`.
-ParsedArgs ParseArgs(const CommandSpec& spec, const std::vector<std::string>& args, CommandContext& context);
+ParsedArgs ParseArgs(const CommandSpec& command, const std::vector<std::string>& args, CommandContext& context);
 
 // A resource id given on the command line: 1 to 65535.
-uint32_t ParseItemId(const CommandSpec& spec, const std::string& text);
+uint32_t ParseItemId(const CommandSpec& command, const std::string& text);

@@ -101,11 +101,11 @@ void CPasswordDialog::CreatePasswordRow() {
 }
 
 void CPasswordDialog::CreateButtons() {
-  for (const ButtonSpec& spec : kButtons) {
-    RECT rect{spec.left, nextY_, spec.right, nextY_ + kButtonHeight};
-    HWND button = CreateChild(m_hWnd, L"BUTTON", MessageText(spec.textKey, spec.textId), kButtonStyle, 0, rect,
+  for (const ButtonSpec& layout : kButtons) {
+    RECT rect{layout.left, nextY_, layout.right, nextY_ + kButtonHeight};
+    HWND button = CreateChild(m_hWnd, L"BUTTON", MessageText(layout.textKey, layout.textId), kButtonStyle, 0, rect,
                               MediumFont());
-    SetWindowLongW(button, GWL_ID, spec.id);
+    SetWindowLongW(button, GWL_ID, layout.id);
   }
 }
 

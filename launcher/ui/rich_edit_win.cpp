@@ -23,8 +23,8 @@ DWORD CALLBACK ReadRtf(DWORD_PTR cookie, LPBYTE buffer, LONG capacity, LONG* cou
 }  // namespace
 
 const WindowClassSpec& MyRichEditCtrl::ClassSpec() {
-  static const WindowClassSpec spec{L"SheetpackRichEdit", MSFTEDIT_CLASS, 0, false};
-  return spec;
+  static const WindowClassSpec classInfo{L"SheetpackRichEdit", MSFTEDIT_CLASS, 0, false};
+  return classInfo;
 }
 
 bool MyRichEditCtrl::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM, LRESULT& result) {

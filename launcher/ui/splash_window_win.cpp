@@ -32,8 +32,8 @@ SIZE PicturePixels(IPicture* picture, HWND window) {
 }  // namespace
 
 const WindowClassSpec& CSplashPicture::ClassSpec() {
-  static const WindowClassSpec spec{L"SheetpackSplashPicture", L"STATIC", 0, false};
-  return spec;
+  static const WindowClassSpec classInfo{L"SheetpackSplashPicture", L"STATIC", 0, false};
+  return classInfo;
 }
 
 bool CSplashPicture::ProcessWindowMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT& result) {
@@ -57,8 +57,8 @@ bool CSplashPicture::ProcessWindowMessage(HWND window, UINT message, WPARAM, LPA
 }
 
 const WindowClassSpec& CSplashWindow::ClassSpec() {
-  static const WindowClassSpec spec{L"SheetpackSplash", nullptr, CS_DBLCLKS, true};
-  return spec;
+  static const WindowClassSpec classInfo{L"SheetpackSplash", nullptr, CS_DBLCLKS, true};
+  return classInfo;
 }
 
 HWND CSplashWindow::Create() {

@@ -36,25 +36,25 @@ void CWindow::CenterWindow(HWND over) {
   SetWindowPos(m_hWnd, nullptr, left, top, -1, -1, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool RegisterLayerClass(const WindowClassSpec& spec, WNDPROC procedure, WNDPROC* baseProcedure) {
+bool RegisterLayerClass(const WindowClassSpec& classInfo, WNDPROC procedure, WNDPROC* baseProcedure) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing = {};
   existing.cbSize = sizeof existing;
-  if (GetClassInfoExW(instance, spec.name, &existing)) return true;
+  if (GetClassInfoExW(instance, classInfo.name, &existing)) return true;
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
-  if (spec.baseClass) {
-    if (!GetClassInfoExW(nullptr, spec.baseClass, &windowClass)) return false;
+  if (classInfo.baseClass) {
+    if (!GetClassInfoExW(nullptr, classInfo.baseClass, &windowClass)) return false;
     *baseProcedure = windowClass.lpfnWndProc;
   } else {
-    windowClass.style = spec.style;
-    windowClass.hCursor = spec.arrowCursor ? LoadCursorW(nullptr, IDC_ARROW) : nullptr;
+    windowClass.style = classInfo.style;
+    windowClass.hCursor = classInfo.arrowCursor ? LoadCursorW(nullptr, IDC_ARROW) : nullptr;
   }
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.lpszClassName = spec.name;
+  windowClass.lpszClassName = classInfo.name;
   // Another thread may have registered it in the meantime; that is as good.
   return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }

@@ -34,7 +34,7 @@ struct WindowClassSpec {
 
 // Registers the class once per process. Returns false when it cannot be registered
 // (for a superclass: when the system class is not there).
-bool RegisterLayerClass(const WindowClassSpec& spec, WNDPROC procedure, WNDPROC* baseProcedure);
+bool RegisterLayerClass(const WindowClassSpec& classInfo, WNDPROC procedure, WNDPROC* baseProcedure);
 
 template <class T, class TBase = CWindow>
 class CWindowImpl : public TBase {
