@@ -45,10 +45,6 @@ def puts(journal, dispid):
     return [tuple(fields[-2:]) for fields in invokes(journal, dispid, "put")]
 
 
-def position(journal, line):
-    return journal.index(line)
-
-
 def folder_files(journal):
     """The loader's folder when it was opened: name -> (size, CRC-32)."""
     crcs = {name: int(crc, 16) for name, crc in events(journal, "crc")}
