@@ -72,6 +72,7 @@ def main():
     print(f"packed {program.relative_to(REPO)} ({program.stat().st_size} bytes)")
 
     wine = Wine()
+    wine.install_fonts()
     try:
         testkit = OUT / "testkit"
         testkit.mkdir()

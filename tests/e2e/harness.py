@@ -95,6 +95,17 @@ class Wine:
                 process.wait()
                 raise
 
+    def install_fonts(self):
+        """Wine's own fonts (Marlett for the caption buttons, Tahoma) in the prefix's font
+        folder, where every program finds them; Debian's Wine does not look for them in
+        their package folder."""
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for name in ("marlett.ttf", "tahoma.ttf", "tahomabd.ttf"):
+            source = Path("/usr/share/wine/fonts") / name
+            if source.exists() and not (fonts / name).exists():
+                shutil.copy(source, fonts)
+
     def unix_path(self, path):
         """Where a path on the prefix's C: drive lies in the Linux file system."""
         drive, _, rest = path.partition(":\\")

@@ -3,7 +3,6 @@ application runs in a Wine virtual desktop, which draws frames and captions the 
 Windows does, and is answered with real key presses. The pictures go to
 SHEETPACK_SCREENSHOTS (default: e2e-screenshots in the win64 build tree)."""
 import os
-import shutil
 import subprocess
 import time
 from pathlib import Path
@@ -29,20 +28,8 @@ Questions and updates: http://example.com/ledger
 
 
 @pytest.fixture
-def wine_fonts(wine):
-    """Wine's own fonts (Marlett for the caption buttons, Tahoma) in the prefix's font
-    folder, where every program finds them; Debian's Wine does not look for them in
-    their package folder."""
-    fonts = wine.prefix / "drive_c" / "windows" / "Fonts"
-    fonts.mkdir(parents=True, exist_ok=True)
-    for name in ("marlett.ttf", "tahoma.ttf", "tahomabd.ttf"):
-        source = Path("/usr/share/wine/fonts") / name
-        if source.exists() and not (fonts / name).exists():
-            shutil.copy(source, fonts)
-
-
-@pytest.fixture
-def shots(build_win64, wine_fonts):
+def shots(build_win64, wine):
+    wine.install_fonts()
     folder = Path(os.environ.get("SHEETPACK_SCREENSHOTS", build_win64 / "e2e-screenshots"))
     folder.mkdir(parents=True, exist_ok=True)
     return folder
