@@ -2,19 +2,16 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
 #include "launcher/app/launcher_state_win.h"
+#include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 
 // The event is manual-reset and is reset only here, before the add-in can know its
 // name (it learns the process id from the first message after this). From then on
 // nobody resets it, so a signal, once given, ends every wait whenever it starts.
 void CreateResidentEvent(LauncherState& state) {
-  wchar_t name[512] = {};
-  std::wstring format = BuiltInText(TextId::kResidentEventFormat);
-  swprintf(name, 512, format.c_str(), static_cast<unsigned>(GetCurrentProcessId()));
-  state.residentEvent.reset(CreateEventW(nullptr, TRUE, FALSE, name));
+  std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
+  state.residentEvent.reset(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   if (!state.residentEvent) return;
   ResetEvent(state.residentEvent.get());
   state.eventWatcher = std::make_unique<std::thread>(WatchResidentEvent, std::ref(state));

@@ -1,6 +1,7 @@
 #include "launcher/payload/message_texts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "launcher/payload/text_code.h"
@@ -38,3 +39,9 @@ std::string GetTextUtf8(int id, TextTable table) {
 }
 
 std::u16string GetText(int id, TextTable table) { return Utf8ToUtf16(GetTextUtf8(id, table)); }
+
+std::u16string ResidentEventName(uint32_t processId) {
+  char name[512] = {};
+  std::snprintf(name, sizeof name, GetTextUtf8(TextId::kResidentEventFormat).c_str(), static_cast<unsigned>(processId));
+  return Utf8ToUtf16(name);
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The built-in message-text tables. Texts are stored in the text code and decoded
 // only when used. The readable source is message_texts.txt beside this file.
+#include <cstdint>
 #include <string>
 
 enum class TextTable { Main, Second };
@@ -9,6 +10,10 @@ enum class TextTable { Main, Second };
 std::u16string GetText(int id, TextTable table = TextTable::Main);
 // The entry's decoded bytes up to the first zero byte (UTF-8); empty when missing.
 std::string GetTextUtf8(int id, TextTable table = TextTable::Main);
+
+// The name of the resident event of the launcher with this process id: text 54 with the
+// id in its one conversion. The launcher creates the event, the add-in signals it.
+std::u16string ResidentEventName(uint32_t processId);
 
 // Ids of the main table that the code fetches by number.
 namespace TextId {

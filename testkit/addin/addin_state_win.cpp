@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <string>
 
 #include "launcher/app/wide_win.h"
@@ -11,8 +10,6 @@
 #include "launcher/payload/utf.h"
 
 namespace {
-
-constexpr size_t kEventNameBuffer = 512;
 
 std::string ReadFileBytes(const std::wstring& path, bool& found) {
   FILE* file = _wfopen(path.c_str(), L"rb");
@@ -73,10 +70,8 @@ void JournalLauncherProcess(AddInState& state) {
 
 void SignalLauncher(AddInState& state) {
   JournalLauncherProcess(state);
-  std::wstring format = ToWide(GetText(TextId::kResidentEventFormat));
-  wchar_t name[kEventNameBuffer] = {};
-  std::swprintf(name, kEventNameBuffer, format.c_str(), static_cast<unsigned>(state.launcherProcessId));
-  HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name);
+  std::wstring name = ToWide(ResidentEventName(state.launcherProcessId));
+  HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
   bool set = event && SetEvent(event);
   if (event) CloseHandle(event);
   state.journal.Write("signal " + QuoteText(std::wstring_view(name)) + (set ? " 1" : " 0"));

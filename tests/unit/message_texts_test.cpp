@@ -70,6 +70,9 @@ TEST(MessageTexts, SilentPrefixAndEventFormatFitTheirUse) {
   const std::string format = GetTextUtf8(TextId::kResidentEventFormat);
   EXPECT_EQ(format.find('%'), format.rfind('%'));
   EXPECT_NE(format.find("%u"), std::string::npos);
+  const std::u16string name = ResidentEventName(4294967295u);
+  EXPECT_NE(name.find(u"4294967295"), std::u16string::npos);
+  EXPECT_EQ(name.find(u'%'), std::u16string::npos);
 }
 
 TEST(MessageTexts, RolesThatShowTextsAreNotEmpty) {

@@ -91,10 +91,7 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
 TEST_F(HostLoaderTest, AfterTheLastMessageTheAddInCanSignalTheResidentEvent) {
   WriteScenario({"after1171=signal", "quitAfter1171=0"});
   // The launcher's side: the event named after its process id, which 1159 carries.
-  wchar_t name[512] = {};
-  std::swprintf(name, 512, ToWide(GetText(TextId::kResidentEventFormat)).c_str(),
-                static_cast<unsigned>(GetCurrentProcessId()));
-  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name);
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, ToWide(ResidentEventName(GetCurrentProcessId())).c_str());
   ASSERT_NE(event, nullptr);
 
   ComPtr<IDispatch> host = StartHost();

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher_state_fixture_win.h"
 
@@ -15,10 +16,8 @@ class ResidentEvent : public LauncherStateTest {
  protected:
   // What the add-in does: open the event by the name built from the launcher's id.
   void Signal() {
-    wchar_t name[512] = {};
-    swprintf(name, 512, BuiltInText(TextId::kResidentEventFormat).c_str(),
-             static_cast<unsigned>(GetCurrentProcessId()));
-    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name);
+    std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
+    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
     ASSERT_NE(event, nullptr);
     SetEvent(event);
     CloseHandle(event);
