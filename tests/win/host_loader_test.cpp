@@ -91,7 +91,8 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
 TEST_F(HostLoaderTest, AfterTheLastMessageTheAddInCanSignalTheResidentEvent) {
   WriteScenario({"after1171=signal", "quitAfter1171=0"});
   // The launcher's side: the event named after its process id, which 1159 carries.
-  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, ToWide(ResidentEventName(GetCurrentProcessId())).c_str());
+  std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
   ASSERT_NE(event, nullptr);
 
   ComPtr<IDispatch> host = StartHost();
