@@ -38,11 +38,7 @@ std::string ReadFixture(const fs::path& relative) {
 
 std::string Utf16Bytes(const std::u16string& text) { return StringToUtf16LeBytes(text); }
 
-std::string Workbook() {
-  std::string bytes;
-  AppendU32(bytes, kWorkbookMarker);
-  return bytes + ReadFixture("examples/budget/Budget.xlsm");
-}
+std::string Workbook() { return MarkWorkbook(ReadFixture("examples/budget/Budget.xlsm")); }
 
 AppSettingsRecord SampleRecord() {
   AppSettingsRecord record;

@@ -1,12 +1,12 @@
 #include "packer/app_items.h"
 
 #include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
 #include "launcher/payload/packed_item.h"
 #include "launcher/payload/text_overrides.h"
 #include "launcher/payload/utf.h"
 #include "packer/file_io.h"
 #include "packer/item_table.h"
+#include "packer/kit_text.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
 
@@ -38,11 +38,11 @@ class ItemBuilder {
   std::map<uint32_t, std::string>& Items() { return out_.items; }
   void Warn(const std::string& line) { out_.warnings.push_back(line); }
 
+  // The launcher writes an empty workbook item as an empty file, which the host cannot open.
   void AddWorkbook() {
-    std::string marked;
-    AppendU32(marked, kWorkbookMarker);
-    marked += ReadFileBytes(config_.workbook);
-    Items()[ItemId::kWorkbook] = PackItem(marked);
+    const std::string workbook = ReadFileBytes(config_.workbook);
+    if (workbook.empty()) throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
+    Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(workbook));
   }
 
   void AddAddInKit() {
@@ -85,25 +85,18 @@ class ItemBuilder {
     return bytes;
   }
 
-  // Name tables are UTF-16LE without a byte-order mark. A kit file with a UTF-16LE
-  // mark loses it; one with a UTF-8 mark is converted.
   std::string NameTable(const fs::path& file, const std::u16string& headerOnly) {
     std::error_code error;
     if (!fs::exists(file, error)) {
       Warn(PathToUtf8(file) + ": not in the add-in kit; a table with only its header row is written");
       return StringToUtf16LeBytes(headerOnly);
     }
-    std::string bytes = ReadFileBytes(file);
-    if (bytes.compare(0, 2, "\xFF\xFE") == 0) return bytes.substr(2);
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-      try {
-        return StringToUtf16LeBytes(Utf8ToUtf16(std::string_view(bytes).substr(3)));
-      } catch (const std::runtime_error& invalid) {
-        throw BadInput(PathToUtf8(file), invalid.what());
-      }
+    const std::string text = ReadFileBytes(file);
+    try {
+      return KitTextToNameTable(text);
+    } catch (const std::runtime_error& malformed) {
+      throw BadInput(PathToUtf8(file), malformed.what());
     }
-    if (bytes.size() % 2) throw BadInput(PathToUtf8(file), "not UTF-16LE text (odd length)");
-    return bytes;
   }
 
   void AddSplash() {
@@ -132,11 +125,17 @@ class ItemBuilder {
     Items()[ItemId::kNotice] = text.empty() ? kPlaceholder : std::move(text);
   }
 
+  // The launcher ignores an empty override, so one is left out of the table.
   void AddTexts() {
+    std::map<int32_t, std::string> texts;
     for (const auto& [key, text] : config_.texts) {
-      if (text.empty()) Warn("texts." + std::to_string(key) + ": empty, so the built-in text stays in force");
+      if (text.empty()) {
+        Warn("texts." + std::to_string(key) + ": empty, so it is left out and the built-in text stays in force");
+      } else {
+        texts.emplace(key, text);
+      }
     }
-    Items()[ItemId::kTextOverrides] = config_.texts.empty() ? kPlaceholder : WriteTextOverrides(config_.texts);
+    Items()[ItemId::kTextOverrides] = texts.empty() ? kPlaceholder : WriteTextOverrides(texts);
   }
 
   const PackConfig& config_;

@@ -38,7 +38,9 @@ const CommandSpec kPut = {
     "Without --raw or --packed, a FILE that already is a container is stored unchanged;\n"
     "otherwise the items the launcher unpacks (1018, 1020, 1025, 1027, 1043, 1045) are\n"
     "packed and the others stored plain. So `extract` followed by `put` of the same\n"
-    "file gives back the same item.\n",
+    "file gives back the same item. Item 1020 is the workbook marker and the workbook:\n"
+    "a workbook FILE without the marker gets it, unless --raw is given. An empty FILE\n"
+    "is refused.\n",
     3, 3, {"--raw", "--packed", "--strip-signature"}, {}};
 
 LanguageTable* FindItem(ResourceTree& tree, uint32_t id) {
@@ -87,12 +89,21 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   }
   const fs::path file = PathFromUtf8(args.positional[0]);
   const uint32_t id = ParseItemId(kPut, args.positional[1]);
-  const std::string content = ReadFileBytes(PathFromUtf8(args.positional[2]));
+  const std::string source = args.positional[2];
+  std::string content = ReadFileBytes(PathFromUtf8(source));
+  // The launcher reads a 0-byte item as a missing one.
+  if (content.empty()) throw BadInput(source, "is empty (0 bytes); an item needs at least one byte");
   LoadedExecutable executable = LoadExecutable(file);
 
   bool pack = ItemIsPacked(id) && !HasContainerMagic(content);
   if (args.Has("--raw")) pack = false;
   if (args.Has("--packed")) pack = true;
+  // A workbook item without its marker reaches the host as an empty workbook file;
+  // --raw is how a damaged item is planted on purpose.
+  if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) {
+    content = MarkWorkbook(content);
+    context.Warn(source + ": has no workbook marker; the marker is put before it");
+  }
   ResourceTree tree = executable.tree;
   // The language extract reads: US English when present, else the item's first.
   LanguageTable* item = FindItem(tree, id);

@@ -157,6 +157,8 @@ class ConfigReader {
       if (bytes.size() > kMaxOverrideTextBytes) {
         throw Fail(where, "longer than " + std::to_string(kMaxOverrideTextBytes) + " bytes");
       }
+      // The launcher reads a text only up to its first U+0000; the rest would be lost.
+      if (bytes.find('\0') != std::string::npos) throw Fail(where, "holds the character U+0000");
       texts[static_cast<int32_t>(number)] = bytes;
     }
     return texts;

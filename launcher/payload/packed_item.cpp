@@ -89,3 +89,11 @@ std::string PackItem(std::string_view bytes) {
 bool HasWorkbookMarker(std::string_view bytes) {
   return bytes.size() >= 4 && ReadU32At(bytes, 0) == kWorkbookMarker;
 }
+
+std::string MarkWorkbook(std::string_view workbook) {
+  std::string marked;
+  marked.reserve(4 + workbook.size());
+  AppendU32(marked, kWorkbookMarker);
+  marked += workbook;
+  return marked;
+}

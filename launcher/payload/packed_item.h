@@ -25,3 +25,6 @@ std::string PackItem(std::string_view bytes);
 
 // True when the bytes start with the workbook marker.
 bool HasWorkbookMarker(std::string_view bytes);
+
+// The workbook item's content: the marker, then the workbook's bytes.
+std::string MarkWorkbook(std::string_view workbook);

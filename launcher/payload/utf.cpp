@@ -26,16 +26,24 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 
 bool IsValidUtf8(std::string_view bytes) { return utf8::is_valid(bytes.begin(), bytes.end()); }
 
-std::u16string Utf16LeBytesToString(std::string_view bytes) {
+namespace {
+
+std::u16string Utf16BytesToString(std::string_view bytes, size_t highFirst) {
   std::u16string out;
   out.reserve(bytes.size() / 2);
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    auto low = static_cast<unsigned char>(bytes[i]);
-    auto high = static_cast<unsigned char>(bytes[i + 1]);
+    auto high = static_cast<unsigned char>(bytes[i + 1 - highFirst]);
+    auto low = static_cast<unsigned char>(bytes[i + highFirst]);
     out.push_back(static_cast<char16_t>(low | (high << 8)));
   }
   return out;
 }
+
+}  // namespace
+
+std::u16string Utf16LeBytesToString(std::string_view bytes) { return Utf16BytesToString(bytes, 0); }
+
+std::u16string Utf16BeBytesToString(std::string_view bytes) { return Utf16BytesToString(bytes, 1); }
 
 std::string StringToUtf16LeBytes(std::u16string_view text) {
   std::string out;

@@ -10,6 +10,8 @@ bool IsValidUtf8(std::string_view bytes);
 
 // UTF-16LE bytes <-> code units; an odd trailing byte is dropped.
 std::u16string Utf16LeBytesToString(std::string_view bytes);
+// UTF-16BE bytes to code units; an odd trailing byte is dropped.
+std::u16string Utf16BeBytesToString(std::string_view bytes);
 std::string StringToUtf16LeBytes(std::u16string_view text);
 
 // Widens each byte to the character with the same code (0 to 255).

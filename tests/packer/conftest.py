@@ -72,7 +72,7 @@ class App:
             "kit/addin-x86.dll": stubs["x86"].read_bytes(),
             "kit/addin-x64.dll": stubs["x64"].read_bytes(),
             "kit/loader.xls": b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + rng.randbytes(2000),
-            "kit/1043.txt": "Index;English;Deutsch\r\n1;SUM;SUMME\r\n".encode("utf-16-le"),
+            "kit/1043.txt": "Index;English;Deutsch\n1;SUM;SUMME\n".encode("utf-8"),
             "kit/1045.txt": "\ufeffEnglish;Deutsch\r\n#DIV/0!;#DIV/0!\r\n".encode("utf-16-le"),
             "kit/1200.bin": b"QZH\x00" + struct.pack("<IIIII", 24, 256, 68, 184, 0) + rng.randbytes(68),
             "splash.jpg": fake_jpeg(rng),

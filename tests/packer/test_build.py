@@ -75,7 +75,8 @@ def test_extract_returns_every_input_byte_for_byte(sheetpack, app, tmp_path):
     assert extract(sheetpack, exe, 1018) == files["kit/loader.xls"]
     assert extract(sheetpack, exe, 1025) == files["kit/addin-x86.dll"]
     assert extract(sheetpack, exe, 1027) == files["kit/addin-x64.dll"]
-    assert extract(sheetpack, exe, 1043) == files["kit/1043.txt"]
+    # The kit's name tables as UTF-16LE without a mark, lines ended by CR LF.
+    assert extract(sheetpack, exe, 1043) == "Index;English;Deutsch\r\n1;SUM;SUMME\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1045) == files["kit/1045.txt"][2:]  # byte-order mark dropped
     assert extract(sheetpack, exe, 1050) == files["splash.jpg"]
     assert extract(sheetpack, exe, 1105) == files["notice.txt"]
@@ -126,6 +127,52 @@ def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
     assert report["notice"] == "none"
     assert report["settings"]["options"] == []
     assert report["settings"]["startPassword"] == ""
+
+
+NAMES = "Index;English;Deutsch\n1;SUM;SUMME\n2;AVERAGE;MITTELWERT\n3;\u00c4\U0001F600;X\n"
+NAME_TABLE = NAMES.replace("\n", "\r\n").encode("utf-16-le")
+KIT_TEXTS = {
+    # case: the kit file's bytes
+    "utf-16le mark": "\ufeff" + NAMES.replace("\n", "\r\n"),
+    "utf-16le mark lf": "\ufeff" + NAMES,
+    "utf-16be mark": "\ufeff" + NAMES.replace("\n", "\r\n"),
+    "utf-8 mark lf": "\ufeff" + NAMES,
+    "utf-8 even length lf": NAMES,
+    "utf-8 crlf": NAMES.replace("\n", "\r\n"),
+}
+
+
+def kit_text_bytes(case):
+    text = KIT_TEXTS[case]
+    return text.encode("utf-16-be" if "be" in case else "utf-16-le" if "16le" in case else "utf-8")
+
+
+@pytest.mark.parametrize("case", KIT_TEXTS)
+def test_kit_texts_become_utf16le_tables_with_crlf(sheetpack, app, tmp_path, case):
+    data = kit_text_bytes(case)
+    if case == "utf-8 even length lf":
+        assert len(data) % 2 == 0
+    for name in ("1043.txt", "1045.txt"):
+        (app.kit / name).write_bytes(data)
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert extract(sheetpack, exe, 1043) == NAME_TABLE
+    assert extract(sheetpack, exe, 1045) == NAME_TABLE
+
+
+def test_empty_override_text_is_left_out_with_a_warning(sheetpack, app, tmp_path):
+    app.config["texts"] = {"7": "Achtung", "12": "", "41": "Busy"}
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert b"sheetpack: warning: texts.12: empty, so it is left out" in result.stderr
+    assert override_table(extract(sheetpack, exe, 1035)) == {7: "Achtung", 41: "Busy"}
+
+    app.config["texts"] = {"12": ""}
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert extract(sheetpack, exe, 1035, "--raw") == b"\x00", "no texts left: the placeholder"
 
 
 @pytest.mark.parametrize("workbook, fmt", [("Book.xlsb", 50), ("Book.XLS", -4143), ("Book.xlsm", 52)])

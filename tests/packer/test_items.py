@@ -42,6 +42,35 @@ def test_extract_then_put_gives_back_the_same_item(sheetpack, exe, tmp_path):
     assert {item: extract(sheetpack, exe, item, "--raw") for item in before} == before
 
 
+def test_put_1020_puts_the_marker_before_a_plain_workbook(sheetpack, exe, tmp_path):
+    workbook = tmp_path / "Report.xlsm"
+    workbook.write_bytes(b"PK\x03\x04" + b"workbook" * 500)
+    result = run(sheetpack, "put", exe, 1020, workbook)
+    assert result.returncode == 0, result.stderr.decode()
+    assert b"Report.xlsm: has no workbook marker; the marker is put before it" in result.stderr
+    assert extract(sheetpack, exe, 1020) == WORKBOOK_MARKER + workbook.read_bytes()
+
+    # --packed packs the workbook with its marker as well; --raw plants the bytes as given.
+    assert run(sheetpack, "put", exe, 1020, workbook, "--packed").returncode == 0
+    assert extract(sheetpack, exe, 1020) == WORKBOOK_MARKER + workbook.read_bytes()
+    result = run(sheetpack, "put", exe, 1020, workbook, "--raw")
+    assert result.returncode == 0 and b"marker" not in result.stderr
+    assert extract(sheetpack, exe, 1020) == workbook.read_bytes()
+
+
+@pytest.mark.parametrize("item, mode", [(1020, None), (1100, None), (1027, "--packed"), (1105, "--raw"), (4242, None)])
+def test_put_refuses_an_empty_file(sheetpack, exe, tmp_path, item, mode):
+    before = exe.read_bytes()
+    empty = tmp_path / "empty.bin"
+    empty.write_bytes(b"")
+    result = run(sheetpack, "put", exe, item, empty, *([mode] if mode else []))
+    lines = result.stderr.decode().splitlines()
+    assert result.returncode == 2
+    assert len(lines) == 1 and "empty.bin: is empty (0 bytes)" in lines[0], lines
+    assert exe.read_bytes() == before
+    assert sorted(p.name for p in exe.parent.iterdir()) == ["App.exe"]
+
+
 def test_put_raw_and_packed(sheetpack, exe, tmp_path):
     damaged = tmp_path / "damaged.bin"
     damaged.write_bytes(b"QZH\x00" + bytes(20) + b"not zlib")
