@@ -13,7 +13,7 @@
 #include "packer/icon_group.h"
 #include "packer/pack_config.h"
 #include "packer/pack_error.h"
-#include "packer/stub_locator.h"
+#include "packer/shipped_files.h"
 #include "packer/version_record.h"
 
 namespace fs = std::filesystem;
