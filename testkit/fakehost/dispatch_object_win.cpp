@@ -64,16 +64,17 @@ std::string ArgumentText(const VARIANT& v) {
   }
 }
 
-// invoke <dispid> <flags> <positional arguments in call order> <named arguments>
-std::string InvokeLine(DISPID dispid, WORD flags, const DISPPARAMS* params) {
+// invoke <dispid> <flags> <positional arguments in call order> <named arguments> lcid=<locale>
+std::string InvokeLine(DISPID dispid, WORD flags, const DISPPARAMS* params, LCID locale) {
   std::string line = "invoke " + std::to_string(dispid) + " " + FlagNames(flags);
-  if (!params) return line;
-  UINT named = params->cNamedArgs <= params->cArgs ? params->cNamedArgs : params->cArgs;
-  for (UINT i = params->cArgs; i > named; --i) line += " " + ArgumentText(params->rgvarg[i - 1]);
-  for (UINT i = 0; i < named; ++i) {
-    line += " named=" + std::to_string(params->rgdispidNamedArgs[i]) + " " + ArgumentText(params->rgvarg[i]);
+  if (params) {
+    UINT named = params->cNamedArgs <= params->cArgs ? params->cNamedArgs : params->cArgs;
+    for (UINT i = params->cArgs; i > named; --i) line += " " + ArgumentText(params->rgvarg[i - 1]);
+    for (UINT i = 0; i < named; ++i) {
+      line += " named=" + std::to_string(params->rgdispidNamedArgs[i]) + " " + ArgumentText(params->rgvarg[i]);
+    }
   }
-  return line;
+  return line + " lcid=" + std::to_string(locale);
 }
 
 }  // namespace
@@ -117,9 +118,11 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names,
   return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                                 VARIANT* result, EXCEPINFO* exception, UINT*) {
-  Host().journal.Write(InvokeLine(dispid, flags, params));
+HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
+                                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT*) {
+  Host().journal.Write(InvokeLine(dispid, flags, params, locale));
+  // The interface id is reserved and must be IID_NULL; a type-library dispatcher refuses others.
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (!params) return E_INVALIDARG;
   exception_ = exception;
 

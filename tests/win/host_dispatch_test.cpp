@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,29 +44,31 @@ TEST_F(HostDispatchTest, EveryOperationSendsItsMemberWithTheDeclaredTypes) {
     std::vector<std::string> journal;
   };
   const Case cases[] = {
-      {"SetHostVisible(true)", [&] { SetHostVisible(h, true); }, {"invoke 558 put named=-3 bool -1", "visible 1"}},
-      {"SetHostVisible(false)", [&] { SetHostVisible(h, false); }, {"invoke 558 put named=-3 bool 0", "visible 0"}},
-      {"GetHostVersionText", [&] { EXPECT_EQ(GetHostVersionText(h), L"16.0"); }, {"invoke 392 get"}},
+      {"SetHostVisible(true)", [&] { SetHostVisible(h, true); },
+       {"invoke 558 put named=-3 bool -1 lcid=0", "visible 1"}},
+      {"SetHostVisible(false)", [&] { SetHostVisible(h, false); },
+       {"invoke 558 put named=-3 bool 0 lcid=0", "visible 0"}},
+      {"GetHostVersionText", [&] { EXPECT_EQ(GetHostVersionText(h), L"16.0"); }, {"invoke 392 get lcid=0"}},
       {"GetHostProductCode",
        [&] { EXPECT_EQ(GetHostProductCode(h), L"{90160000-000F-0000-1000-0000000FF1CE}"); },
-       {"invoke 1798 get"}},
-      {"GetHostCaption", [&] { EXPECT_EQ(GetHostCaption(h), L"Microsoft Excel"); }, {"invoke 139 get"}},
+       {"invoke 1798 get lcid=0"}},
+      {"GetHostCaption", [&] { EXPECT_EQ(GetHostCaption(h), L"Microsoft Excel"); }, {"invoke 139 get lcid=0"}},
       {"SetHostCaption", [&] { SetHostCaption(h, L"Sheetpack \u00e4 \"q\""); },
-       {"invoke 139 put named=-3 bstr \"Sheetpack \xc3\xa4 \\\"q\\\"\""}},
+       {"invoke 139 put named=-3 bstr \"Sheetpack \xc3\xa4 \\\"q\\\"\" lcid=0"}},
       {"GetHostHwnd",
        [&] {
          HWND window = GetHostHwnd(h);
          EXPECT_EQ(TitleOf(window), L"Sheetpack \u00e4 \"q\"") << "the caption put retitles the main window";
        },
-       {"invoke 1950 get"}},
+       {"invoke 1950 get lcid=0"}},
       {"GetHostUiLanguage", [&] { EXPECT_EQ(GetHostUiLanguage(h), 1033); },
-       {"invoke 1801 get", "invoke 1 get i4 2"}},
-      {"GetHostDefaultSaveFormat", [&] { EXPECT_EQ(GetHostDefaultSaveFormat(h), 51); }, {"invoke 1209 get"}},
-      {"SetHostDisplayAlerts", [&] { SetHostDisplayAlerts(h, false); }, {"invoke 343 put named=-3 bool 0"}},
-      {"SetHostUserControl", [&] { SetHostUserControl(h, true); }, {"invoke 1210 put named=-3 bool -1"}},
-      {"SetHostExtraSetting", [&] { SetHostExtraSetting(h); }, {"invoke 2788 put named=-3 i4 1"}},
-      {"CloseHostWorkbooks", [&] { CloseHostWorkbooks(h); }, {"invoke 572 get", "invoke 277 method"}},
-      {"QuitHost", [&] { QuitHost(h); }, {"invoke 302 method", "quit"}},
+       {"invoke 1801 get lcid=0", "invoke 1 get i4 2 lcid=0"}},
+      {"GetHostDefaultSaveFormat", [&] { EXPECT_EQ(GetHostDefaultSaveFormat(h), 51); }, {"invoke 1209 get lcid=0"}},
+      {"SetHostDisplayAlerts", [&] { SetHostDisplayAlerts(h, false); }, {"invoke 343 put named=-3 bool 0 lcid=0"}},
+      {"SetHostUserControl", [&] { SetHostUserControl(h, true); }, {"invoke 1210 put named=-3 bool -1 lcid=0"}},
+      {"SetHostExtraSetting", [&] { SetHostExtraSetting(h); }, {"invoke 2788 put named=-3 i4 1 lcid=0"}},
+      {"CloseHostWorkbooks", [&] { CloseHostWorkbooks(h); }, {"invoke 572 get lcid=0", "invoke 277 method lcid=0"}},
+      {"QuitHost", [&] { QuitHost(h); }, {"invoke 302 method lcid=0", "quit"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,7 +116,7 @@ TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
   }
   NewJournalLines();
   EXPECT_NO_THROW(SetHostExtraSetting(host.Get()));
-  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 2788 put named=-3 i4 1"));
+  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 2788 put named=-3 i4 1 lcid=0"));
 
   // Failures the server reports without exception information: no description.
   try {
@@ -146,7 +149,7 @@ TEST_F(HostDispatchTest, ResultsAreConvertedToTheRequestedType) {
   // Any non-zero number put as VT_BOOL arrives as VARIANT_TRUE.
   NewJournalLines();
   PutProperty(host.Get(), HostDispid::kDisplayAlerts, DispatchArg{VT_BOOL, 7});
-  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 343 put named=-3 bool -1"));
+  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 343 put named=-3 bool -1 lcid=0"));
 }
 
 TEST_F(HostDispatchTest, NullStringsReadAsEmptyText) {
@@ -188,8 +191,11 @@ TEST_F(HostDispatchTest, OpenPassesThePathAndTwelveMissingArguments) {
   EXPECT_TRUE(opened);
   std::string missing;
   for (int i = 0; i < 12; ++i) missing += " error -2147352572";
-  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 572 get", "invoke 682 method bstr " + Quoted(workbook) + missing,
-                                             "open " + Quoted(workbook)));
+  // Open is the one call made with the system default locale, 0x0800.
+  EXPECT_THAT(NewJournalLines(),
+              ElementsAre("invoke 572 get lcid=0",
+                          "invoke 682 method bstr " + Quoted(workbook) + missing + " lcid=2048",
+                          "open " + Quoted(workbook)));
 
   // A missing file is refused by the host; the refusal is a null result, not an error.
   EXPECT_FALSE(OpenWorkbookInHost(host.Get(), workbook + L".gone"));
@@ -204,6 +210,28 @@ TEST_F(HostDispatchTest, ARejectedOpenIsANullResult) {
   EXPECT_NO_THROW(opened = OpenWorkbookInHost(host.Get(), FakeHostPath()));
   EXPECT_FALSE(opened);
   EXPECT_THAT(NewJournalLines(), ::testing::Contains("open " + Quoted(FakeHostPath())));
+}
+
+// A dispatch driven by a type library takes the locale as given and refuses any
+// interface id but IID_NULL; the journal shows the locale of every call.
+TEST_F(HostDispatchTest, InvokeJournalsTheLocaleAndRefusesInterfaceIdsOtherThanNull) {
+  WriteScenario();
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  NewJournalLines();
+  const struct {
+    const IID* iid;
+    HRESULT expected;
+  } cases[] = {{&IID_NULL, S_OK}, {&IID_IDispatch, DISP_E_UNKNOWNINTERFACE}};
+  for (const auto& c : cases) {
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(host->Invoke(392, *c.iid, 1031, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), c.expected);
+    EXPECT_EQ(result.vt, c.expected == S_OK ? VT_BSTR : VT_EMPTY);
+    VariantClear(&result);
+    EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 392 get lcid=1031"));
+  }
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ TEST_F(HostInstanceTest, CreateHostHidesTheHostAndReadsItsMajorVersion) {
     CreateHost(host, version);
     ASSERT_TRUE(host);
     EXPECT_EQ(version, c.expected);
-    EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 558 put named=-3 bool 0", "visible 0", "invoke 392 get"));
+    EXPECT_THAT(NewJournalLines(),
+                ElementsAre("invoke 558 put named=-3 bool 0 lcid=0", "visible 0", "invoke 392 get lcid=0"));
   }
 }
 
