@@ -9,7 +9,8 @@
 
 namespace {
 
-// After Quit the host lingers this long, so that a WM_QUIT posted after it is seen.
+// A host that was asked to quit lingers this long after its last client let go, so that
+// a WM_QUIT the client posts after its release is still seen.
 constexpr DWORD kQuitGraceMs = 1000;
 
 // hwnd=real|zero|other: the main window, none, or another window of the process.
@@ -37,9 +38,9 @@ class Application : public DispatchObject {
         return GetText(call, dispid, host.caption);
       case 302:  // Quit
         if (HRESULT hr = CheckMethod(call); FAILED(hr)) return hr;
+        // The real host's process stays while a client still holds a reference.
         host.journal.Write("quit");
         host.quitRequested = true;
-        EndHost(kQuitGraceMs);
         return S_OK;
       case 343:  // DisplayAlerts
         return BoolProperty(call, host.displayAlerts);
@@ -78,19 +79,21 @@ class Application : public DispatchObject {
     }
   }
 
-  // The real host ends when its last client lets go, unless the user has taken control.
+  // The real host ends when its last client lets go, unless the user has taken control
+  // and it was not asked to quit.
   void LastReleased() override {
     HostState& host = Host();
     host.application = nullptr;
     host.journal.Write("released");
-    if (host.quitRequested) return;
-    if (!host.userControl) {
-      EndHost();
-      return;
-    }
-    // A host under user control stays; a scenario may still have it end by itself.
+    // A scenario may have the host end by itself, even one under user control.
     long long delay = host.scenario.Number("quitAfterRelease", -1);
-    if (delay >= 0) EndHost(static_cast<DWORD>(delay));
+    if (host.quitRequested) {
+      EndHost(delay >= 0 ? static_cast<DWORD>(delay) : kQuitGraceMs);
+    } else if (!host.userControl) {
+      EndHost();
+    } else if (delay >= 0) {
+      EndHost(static_cast<DWORD>(delay));
+    }
   }
 
  private:

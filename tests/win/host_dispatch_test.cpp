@@ -234,4 +234,24 @@ TEST_F(HostDispatchTest, InvokeJournalsTheLocaleAndRefusesInterfaceIdsOtherThanN
   }
 }
 
+// The real host's process stays after Quit while a client holds a reference to it.
+TEST_F(HostDispatchTest, QuitEndsTheHostOnlyOnceTheLastReferenceGoes) {
+  WriteScenario();
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, WindowProcess(GetHostHwnd(host.Get()))));
+  ASSERT_TRUE(process);
+
+  QuitHost(host.Get());
+  EXPECT_EQ(WaitForSingleObject(process.get(), 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(GetHostVersionText(host.Get()), L"16.0") << "the host still answers";
+  host.Reset();
+  EXPECT_EQ(WaitForSingleObject(process.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  std::vector<std::string> journal = Journal();
+  auto at = [&](const char* line) { return std::find(journal.begin(), journal.end(), line) - journal.begin(); };
+  ASSERT_LT(at("end"), static_cast<std::ptrdiff_t>(journal.size()));
+  EXPECT_LT(at("quit"), at("released"));
+  EXPECT_LT(at("released"), at("end"));
+}
+
 }  // namespace
