@@ -52,12 +52,25 @@ def parse_journal_line(line):
     return fields
 
 
+class JournalLine(list):
+    """One journal line's fields. An `invoke` line ends with the locale id the call was
+    made with (`lcid=<n>`); it is kept apart in `lcid`, so that the fields are the call
+    alone and compare as they always did. `lcid` is None on every other line."""
+
+    def __init__(self, fields):
+        lcid = None
+        if fields and fields[0] == "invoke" and fields[-1].startswith("lcid="):
+            lcid = int(fields.pop()[len("lcid="):])
+        super().__init__(fields)
+        self.lcid = lcid
+
+
 def read_journal(path):
-    """The journal as a list of field lists; empty when nothing was journaled."""
+    """The journal as a list of JournalLine; empty when nothing was journaled."""
     path = Path(path)
     if not path.exists():
         return []
-    return [parse_journal_line(line) for line in path.read_text(encoding="utf-8").splitlines()]
+    return [JournalLine(parse_journal_line(line)) for line in path.read_text(encoding="utf-8").splitlines()]
 
 
 class Wine:

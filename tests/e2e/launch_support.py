@@ -10,7 +10,7 @@ from harness import pack_application
 
 WORKBOOK = bytes(range(256)) * 12 + b"end of the packaged workbook"
 WORKBOOK_MARKER = struct.pack("<I", 0x30751092)
-SETTINGS_ITEM, ADDIN_X86_ITEM, ADDIN_X64_ITEM = 1100, 1025, 1027
+LOADER_ITEM, SETTINGS_ITEM, ADDIN_X86_ITEM, ADDIN_X64_ITEM = 1018, 1100, 1025, 1027
 SETTINGS_MAGIC_OFFSET = 68
 
 # The messages of a launch without a silent-start value, in order; 1171 is posted last.
@@ -18,7 +18,9 @@ MESSAGES = [1159, 1181, 1160, 1156, 1158, 1166, 1155, 1157, 1164, 1168, 1163, 11
 
 # Invocations as the stand-in host journals them (a put's value is the named argument).
 VISIBLE, USER_CONTROL, DISPLAY_ALERTS, CAPTION, EXTRA_SETTING = 558, 1210, 343, 139, 2788
-WORKBOOKS_CLOSE, HWND_GET, PRODUCT_CODE = 277, 1950, 1798
+WORKBOOKS_CLOSE, WORKBOOKS_OPEN, HWND_GET, PRODUCT_CODE = 277, 682, 1950, 1798
+# Workbooks.Open is called with the system default locale, every other member with 0.
+SYSTEM_DEFAULT_LOCALE = 0x0800
 
 
 def events(journal, name):
@@ -53,6 +55,21 @@ def folder_files(journal):
 
 def file_id(data):
     return len(data), zlib.crc32(data)
+
+
+def invoke_locales(journal):
+    """Every call as (DISPID, the locale id it was made with), in order."""
+    return [(int(fields[1]), fields.lcid) for fields in journal if fields[0] == "invoke"]
+
+
+def check_loader_folder(journal, app, addin):
+    """The folder the host opened the loader workbook in held item 1018 of the packed
+    application `app` as that workbook and `addin` (the bytes of the add-in for the
+    host's bitness) as pelkostub.dll, by size and CRC-32."""
+    loader = events(journal, "open")[0][0].rsplit("\\", 1)[1]
+    files = folder_files(journal)
+    assert files[loader] == file_id(app.extract(LOADER_ITEM)), "the loader workbook opened is item 1018"
+    assert files["pelkostub.dll"] == file_id(addin), "the add-in written is the one for the host's bitness"
 
 
 def workspace_of(journal):

@@ -5,23 +5,22 @@ import time
 
 import pytest
 
+from launch_support import Packed, check_loader_folder, events
+
 WORKBOOK = bytes(range(256)) * 20
 
 
 @pytest.fixture
-def app(scenario, stub_x64, addin_kit):
+def app(scenario, stub_x64, addin_kit, sheetpack):
     (scenario.folder / "Book.xlsm").write_bytes(WORKBOOK)
-    return scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(addin_kit)}, stub_x64)
-
-
-def events(journal, name):
-    return [fields[1:] for fields in journal if fields[0] == name]
+    return Packed(sheetpack, scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(addin_kit)},
+                                           stub_x64))
 
 
 def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, addin_kit):
     scenario.host(quitAfter1171=2000, after1171="cleanup")
 
-    driver = scenario.launch(app)
+    driver = scenario.launch(app.program)
     assert driver.windows == [] and driver.exit_code == 0
 
     journal = scenario.wait_for_host_end()
@@ -39,9 +38,10 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, ad
     assert workbook.endswith("\\App.xlsm")
     workspace = workbook.rsplit("\\", 1)[0]
 
-    # The loader's folder when it was opened: the 64-bit add-in beside the workbook.
+    # The loader's folder when it was opened: the loader workbook and the 64-bit add-in
+    # beside the workbook.
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
     folder = {name: int(size) for name, size in events(journal, "folder")}
-    assert folder["pelkostub.dll"] == (addin_kit / "addin-x64.dll").stat().st_size
     assert folder["App.xlsm"] == len(WORKBOOK)
     assert ["loader", "1"] in journal
     assert journal.index(["visible", "1"]) > journal.index(["msg", "1179", "0", "0"])
@@ -60,12 +60,11 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, ad
 def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
     scenario.host(productCode="{90160000-000F-0000-0000-0000000FF1CE}", quitAfter1171=0)
 
-    driver = scenario.launch(app)
+    driver = scenario.launch(app.program)
     assert driver.exit_code == 0
 
     journal = scenario.wait_for_host_end()
-    folder = {name: int(size) for name, size in events(journal, "folder")}
-    assert folder["pelkostub.dll"] == (addin_kit / "addin-x86.dll").stat().st_size
+    check_loader_folder(journal, app, (addin_kit / "addin-x86.dll").read_bytes())
     # A 64-bit host cannot load it: the add-in never runs and no message is journaled.
     assert [fields[:2] for fields in journal if fields[0] == "loader"] == [["loader", "error"]]
     assert events(journal, "msg") == []

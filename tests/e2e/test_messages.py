@@ -3,8 +3,8 @@ silent-start value in its forms on the command line, the settings message once, 
 launcher-path message also when the command line names the launcher without a folder."""
 import pytest
 
-from launch_support import (ADDIN_X86_ITEM, DISPLAY_ALERTS, MESSAGES, Shelf, events, folder_files,
-                            loadable_x86_item, messages, puts, run_cleanup_mode)
+from launch_support import (ADDIN_X86_ITEM, DISPLAY_ALERTS, MESSAGES, Shelf, check_loader_folder, events,
+                            folder_files, loadable_x86_item, messages, puts, run_cleanup_mode)
 
 
 @pytest.fixture(scope="module")
@@ -32,7 +32,7 @@ SILENT_STARTS = {
 
 
 @pytest.mark.parametrize("case", SILENT_STARTS)
-def test_messages_in_order_with_and_without_a_silent_start_value(scenario, app, case):
+def test_messages_in_order_with_and_without_a_silent_start_value(scenario, app, addin_kit, case):
     args, silent = SILENT_STARTS[case]
     scenario.host(quitAfter1171=0, after1171="cleanup")
 
@@ -40,6 +40,7 @@ def test_messages_in_order_with_and_without_a_silent_start_value(scenario, app, 
 
     assert driver.windows == [] and driver.exit_code == 0
     journal = scenario.wait_for_host_end()
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
     expected = list(MESSAGES)
     if silent:
         expected.insert(expected.index(1181) + 1, 1178)

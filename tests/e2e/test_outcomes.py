@@ -10,8 +10,9 @@ import pytest
 
 from harness import REPO, message_text
 from launch_support import (ADDIN_X64_ITEM, ADDIN_X86_ITEM, CAPTION, DISPLAY_ALERTS, EXTRA_SETTING, HWND_GET,
-                            MESSAGES, PRODUCT_CODE, SETTINGS_ITEM, SETTINGS_MAGIC_OFFSET, USER_CONTROL, VISIBLE,
-                            TRACE_SENDS, WORKBOOK, WORKBOOKS_CLOSE, Shelf, events, file_id, folder_files, invokes,
+                            MESSAGES, PRODUCT_CODE, SETTINGS_ITEM, SETTINGS_MAGIC_OFFSET, SYSTEM_DEFAULT_LOCALE,
+                            USER_CONTROL, VISIBLE, TRACE_SENDS, WORKBOOK, WORKBOOKS_CLOSE, WORKBOOKS_OPEN, Shelf,
+                            check_loader_folder, events, file_id, folder_files, invoke_locales, invokes,
                             loadable_x86_item, message_numbers, messages, puts, run_cleanup_mode, traced_sends)
 from ui_support import BackgroundLaunch, xdotool
 
@@ -84,6 +85,12 @@ def msg_line(journal, number):
     return next(i for i, fields in enumerate(journal) if fields[:2] == ["msg", str(number)])
 
 
+def assert_host_stayed_until_released(journal):
+    """The host, asked to quit, ended only once the launcher had let go of it."""
+    last_quit = len(journal) - 1 - journal[::-1].index(["quit"])
+    assert last_quit < journal.index(["released"]) < journal.index(["end"])
+
+
 # --- launches that go through ----------------------------------------------------------
 
 LAUNCHES = {
@@ -109,11 +116,15 @@ def test_launch_that_goes_through(scenario, apps, addin_kit, case):
 
     # The host is hidden before anything else is asked of it.
     assert events(journal, "invoke")[0] == [str(VISIBLE), "put", "named=-3", *FALSE]
-    # A 64-bit host of version 16: item 1027 beside the workbook (its bytes after the marker).
-    files = folder_files(journal)
-    assert files["pelkostub.dll"] == file_id((addin_kit / "addin-x64.dll").read_bytes())
-    assert files["App.xlsm"] == file_id(WORKBOOK)
+    # A 64-bit host of version 16: item 1027 beside the workbook (its bytes after the marker)
+    # and the loader workbook, item 1018.
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
+    assert folder_files(journal)["App.xlsm"] == file_id(WORKBOOK)
     assert ["loader", "1"] in journal
+    # Workbooks.Open is called with the system default locale, every other member with 0.
+    locales = invoke_locales(journal)
+    assert {lcid for dispid, lcid in locales if dispid == WORKBOOKS_OPEN} == {SYSTEM_DEFAULT_LOCALE}
+    assert {lcid for dispid, lcid in locales if dispid != WORKBOOKS_OPEN} == {0}
 
     # Caption, icon, then the messages in order; 1171 comes last.
     caption = line_of(journal, "invoke", str(CAPTION), "put", "named=-3", "bstr", message_text(23))
@@ -171,7 +182,7 @@ def test_host_version_decides_bitness_window_search_and_extra_setting(scenario, 
     assert driver.windows == [] and driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     written = (addin_kit / "addin-x64.dll").read_bytes() if x64 else loadable_x86_item(addin_kit)
-    assert folder_files(journal)["pelkostub.dll"] == file_id(written)
+    check_loader_folder(journal, app, written)
     # Below 14 the bitness is not asked and the window is found by class and caption.
     assert bool(invokes(journal, PRODUCT_CODE)) == recent
     assert bool(invokes(journal, HWND_GET)) == recent
@@ -226,7 +237,7 @@ def test_refused_launch_warns_and_leaves_nothing(scenario, apps, case):
     assert driver.exit_code == 0
     if host_started:
         journal = scenario.wait_for_host_end()
-        assert ["quit"] in journal
+        assert_host_stayed_until_released(journal)
         assert events(journal, "open") == [], "nothing is opened in the host"
     else:
         assert scenario.host_journal() == []
@@ -275,6 +286,7 @@ def test_host_of_version_9_is_refused_when_the_settings_check_it(scenario, apps)
     assert close < journal.index(["quit"])
     assert journal.count(["quit"]) == 1
     assert ["wm_quit"] not in journal
+    assert_host_stayed_until_released(journal)
     assert scenario.left_behind() == []
 
 
@@ -297,7 +309,8 @@ def test_workbook_format_too_new_for_a_version_11_host_is_an_error_owned_by_the_
     # and once more by the shutdown, which still holds the host; then WM_QUIT to its window.
     assert journal.count(["quit"]) == 3
     assert len(invokes(journal, WORKBOOKS_CLOSE, "method")) == 3
-    assert ["wm_quit"] in journal
+    assert_host_stayed_until_released(journal)
+    assert journal.index(["released"]) < journal.index(["wm_quit"])
     assert scenario.left_behind() == []
 
 
@@ -323,6 +336,7 @@ def test_automation_failure_in_the_message_phase_closes_the_host_quietly(scenari
     assert message_numbers(journal) == received
     close = line_of(journal, "invoke", str(WORKBOOKS_CLOSE), "method")
     assert close < journal.index(["quit"]) < journal.index(["wm_quit"])
+    assert_host_stayed_until_released(journal)
     assert scenario.left_behind() == []
     assert scenario.temp_folder().is_dir()
 
@@ -335,7 +349,7 @@ NO_WINDOW = {
 
 
 @pytest.mark.parametrize("case", NO_WINDOW)
-def test_launch_without_a_host_window_goes_through_every_step(scenario, apps, case):
+def test_launch_without_a_host_window_goes_through_every_step(scenario, apps, addin_kit, case):
     app = apps("plain")
     scenario.host(quitAfterRelease=0, **NO_WINDOW[case])
 
@@ -344,12 +358,16 @@ def test_launch_without_a_host_window_goes_through_every_step(scenario, apps, ca
     assert driver.windows == [] and driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     assert ["loader", "1"] in journal
+    # Below version 14 the bitness is not asked: the 32-bit add-in item is written.
+    recent = NO_WINDOW[case]["version"] == "16.0"
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes() if recent
+                        else loadable_x86_item(addin_kit))
     assert messages(journal) == []
     # Every step still ran: caption, visibility, user control, then the release.
     assert puts(journal, CAPTION) == [("bstr", message_text(23))]
     assert puts(journal, VISIBLE) == [FALSE, FALSE, TRUE]
     assert puts(journal, USER_CONTROL) == [TRUE]
-    assert puts(journal, EXTRA_SETTING) == ([("i4", "1")] if NO_WINDOW[case]["version"] == "16.0" else [])
+    assert puts(journal, EXTRA_SETTING) == ([("i4", "1")] if recent else [])
     assert ["released"] in journal and ["quit"] not in journal
     # No add-in ever got 1171 to start the cleanup-mode launcher; run it as it would.
     run_cleanup_mode(scenario, app, journal)

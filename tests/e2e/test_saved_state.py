@@ -10,8 +10,8 @@ import time
 import pytest
 
 from harness import message_text
-from launch_support import (SETTINGS_ITEM, VISIBLE, WORKBOOK, WORKBOOK_MARKER, Shelf, events, file_id, folder_files,
-                            message_numbers, puts, run_sheetpack)
+from launch_support import (SETTINGS_ITEM, VISIBLE, WORKBOOK, WORKBOOK_MARKER, Shelf, check_loader_folder, events,
+                            file_id, folder_files, message_numbers, puts, run_sheetpack)
 from ui_support import BackgroundLaunch
 
 SAVED_STATE_MAGIC = 0x48535651
@@ -65,7 +65,7 @@ def notices(driver):
 
 
 def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, app, saved_settings, state_file,
-                                                                          sheetpack):
+                                                                          sheetpack, addin_kit):
     state_file.write_bytes(saved_state(saved_settings, WORKBOOK_MARKER + SAVED_WORKBOOK))
     inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state_file, "--json"))
     assert inspected["valid"] and inspected["settings"]["appTitle"] == SAVED_TITLE
@@ -79,6 +79,7 @@ def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenar
     assert driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     assert folder_files(journal)["App.xlsm"] == file_id(SAVED_WORKBOOK)
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
     assert puts(journal, VISIBLE)[-1] == HIDDEN, "the saved settings keep the host hidden"
     assert 1171 in message_numbers(journal)
     assert events(journal, "launcher") == [["running"]], "the launcher waits after 1171"
@@ -103,7 +104,7 @@ def plant_invalid(path, settings, kind):
 
 
 @pytest.mark.parametrize("kind", ["truncated", "lengths-wrap", "directory"])
-def test_invalid_saved_state_leaves_the_own_items_in_use(scenario, app, saved_settings, state_file, kind):
+def test_invalid_saved_state_leaves_the_own_items_in_use(scenario, app, saved_settings, state_file, addin_kit, kind):
     plant_invalid(state_file, saved_settings, kind)
     scenario.host(after1171="signal", quitAfter1171=1500)
 
@@ -113,6 +114,7 @@ def test_invalid_saved_state_leaves_the_own_items_in_use(scenario, app, saved_se
     assert driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     assert folder_files(journal)["App.xlsm"] == file_id(WORKBOOK)
+    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
     assert puts(journal, VISIBLE)[-1] == SHOWN
     assert [fields[-1] for fields in events(journal, "signal")] == ["1"]
     assert scenario.left_behind() == []
