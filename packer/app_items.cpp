@@ -41,7 +41,9 @@ class ItemBuilder {
   // The launcher writes an empty workbook item as an empty file, which the host cannot open.
   void AddWorkbook() {
     const std::string workbook = ReadFileBytes(config_.workbook);
-    if (workbook.empty()) throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
+    if (workbook.empty()) {
+      throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
+    }
     Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(workbook));
   }
 
