@@ -1,0 +1,116 @@
+#include "packer/loader/compound_file.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/payload/byte_io.h"
+#include "launcher/payload/utf.h"
+#include "packer/loader/loader_format_error.h"
+
+namespace {
+
+std::string Pattern(size_t size, char seed) {
+  std::string out;
+  for (size_t i = 0; i < size; ++i) out += static_cast<char>(seed + i % 251);
+  return out;
+}
+
+CfbEntry Sample() {
+  std::vector<CfbEntry> many;
+  for (int i = 0; i < 40; ++i) many.push_back(CfbEntry::Stream("s" + std::to_string(i), Pattern(70 + i, 'a')));
+  return CfbEntry::Storage("", {
+      CfbEntry::Stream("Workbook", Pattern(4096, 'w')),  // at the cut-off: regular sectors
+      CfbEntry::Stream("small", Pattern(4095, 's')),     // below it: the mini stream
+      CfbEntry::Stream("empty", ""),
+      CfbEntry::Stream("large", Pattern(300000, 'l')),   // several FAT sectors
+      CfbEntry::Storage("Outer", {CfbEntry::Storage("Inner", {CfbEntry::Stream("deep", "bytes")}),
+                                  CfbEntry::Storage("Hollow", {})}),
+      CfbEntry::Storage("Many", std::move(many)),
+  });
+}
+
+// Two trees hold the same entries and bytes, in any order of siblings.
+void ExpectSameTree(const CfbEntry& expected, const CfbEntry& actual, const std::string& path) {
+  SCOPED_TRACE(path);
+  EXPECT_EQ(actual.storage, expected.storage);
+  EXPECT_EQ(actual.data, expected.data);
+  ASSERT_EQ(actual.children.size(), expected.children.size());
+  for (const CfbEntry& child : expected.children) {
+    const CfbEntry* found = actual.Find(child.name);
+    ASSERT_NE(found, nullptr) << child.name;
+    ExpectSameTree(child, *found, path + "/" + child.name);
+  }
+}
+
+TEST(CompoundFile, ReadsBackWhatItWrote) {
+  const CfbEntry written = Sample();
+  const std::string file = WriteCompoundFile(written);
+  EXPECT_EQ(file.size() % 512, 0u);
+  ExpectSameTree(written, ReadCompoundFile(file), "");
+}
+
+TEST(CompoundFile, HeaderOfVersionThree) {
+  const std::string file = WriteCompoundFile(Sample());
+  EXPECT_EQ(file.substr(0, 8), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+  EXPECT_EQ(ReadU16At(file, 0x1A), 3);      // major version
+  EXPECT_EQ(ReadU16At(file, 0x1C), 0xFFFE);  // byte order
+  EXPECT_EQ(ReadU16At(file, 0x1E), 9);      // 512-byte sectors
+  EXPECT_EQ(ReadU16At(file, 0x20), 6);      // 64-byte mini sectors
+  EXPECT_EQ(ReadU32At(file, 0x38), 4096u);  // mini stream cut-off
+  EXPECT_EQ(ReadU32At(file, 0x44), 0xFFFFFFFEu);  // no DIFAT sectors
+  // Enough FAT sectors for every sector of the file, and each listed in the header.
+  const uint32_t fatSectors = ReadU32At(file, 0x2C);
+  EXPECT_GE(fatSectors * 128, file.size() / 512 - 1);
+  EXPECT_GT(fatSectors, 1u);
+  for (uint32_t i = 0; i < 109; ++i) EXPECT_EQ(ReadU32At(file, 0x4C + 4 * i), i < fatSectors ? i : 0xFFFFFFFFu);
+}
+
+// Siblings come back in the order of the format: shorter names first, then by upper case.
+TEST(CompoundFile, SiblingsInNameOrder) {
+  const CfbEntry root = CfbEntry::Storage("", {CfbEntry::Stream("dir", "1"), CfbEntry::Stream("_VBA_PROJECT", "2"),
+                                               CfbEntry::Stream("ThisWorkbook", "3"), CfbEntry::Stream("Sheet1", "4"),
+                                               CfbEntry::Stream("b", "5"), CfbEntry::Stream("A", "6"),
+                                               CfbEntry::Stream("PROJECTwm", "7"), CfbEntry::Stream("PROJECT", "8")});
+  std::vector<std::string> names;
+  for (const CfbEntry& child : ReadCompoundFile(WriteCompoundFile(root)).children) names.push_back(child.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "dir", "Sheet1", "PROJECT", "PROJECTwm", "ThisWorkbook",
+                                             "_VBA_PROJECT"}));
+}
+
+TEST(CompoundFile, FindIgnoresAsciiCase) {
+  const CfbEntry root = Sample();
+  ASSERT_NE(root.Find("outer/INNER/Deep"), nullptr);
+  EXPECT_EQ(root.Find("outer/INNER/Deep")->data, "bytes");
+  EXPECT_EQ(root.Find("Outer/Deep"), nullptr);
+  EXPECT_EQ(root.Find(""), &root);
+}
+
+TEST(CompoundFile, NameOfThirtyTwoUnitsIsRefused) {
+  EXPECT_NO_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(std::string(31, 'n'), "x")})));
+  EXPECT_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(std::string(32, 'n'), "x")})), LoaderFormatError);
+}
+
+TEST(CompoundFile, RejectsDamagedFiles) {
+  const std::string good = WriteCompoundFile(Sample());
+  const uint32_t directory = ReadU32At(good, 0x30);
+  auto patched = [&](size_t offset, uint32_t value) {
+    std::string file = good;
+    StoreU32At(file, offset, value);
+    return file;
+  };
+  const struct {
+    const char* name;
+    std::string file;
+  } cases[] = {
+      {"not a compound file", std::string(1024, 'x')},
+      {"cut in half", good.substr(0, good.size() / 2)},
+      {"FAT chain of the directory loops on itself", patched(512 + 4 * directory, directory)},
+      {"root's child links back to the root", patched((directory + 1) * 512 + 0x4C, 0)},
+      {"FAT sector past the end", patched(0x4C, 100000)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THROW(ReadCompoundFile(c.file), LoaderFormatError);
+  }
+}
+
+}  // namespace
