@@ -108,7 +108,11 @@ class Reader {
     const uint16_t nameBytes = ReadU16At(entry, kEntryNameLength);
     if (nameBytes < 2 || nameBytes > 64 || nameBytes % 2) throw Damaged("a directory entry has a bad name length");
     CfbEntry child;
-    child.name = Utf16ToUtf8(Utf16LeBytesToString(entry.substr(0, nameBytes - 2)));
+    try {
+      child.name = Utf16ToUtf8(Utf16LeBytesToString(entry.substr(0, nameBytes - 2)));
+    } catch (const std::runtime_error&) {
+      throw Damaged("entry " + std::to_string(id) + " has a name that is not UTF-16");
+    }
     const uint8_t type = static_cast<uint8_t>(entry[kEntryType]);
     if (type == kTypeStorage) {
       child.storage = true;

@@ -106,6 +106,7 @@ TEST(CompoundFile, RejectsDamagedFiles) {
       {"FAT chain of the directory loops on itself", patched(512 + 4 * directory, directory)},
       {"root's child links back to the root", patched((directory + 1) * 512 + 0x4C, 0)},
       {"FAT sector past the end", patched(0x4C, 100000)},
+      {"a name with an unpaired surrogate", patched((directory + 1) * 512 + 128, 0x0041D800)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
