@@ -17,8 +17,8 @@ constexpr uint16_t kObjProj = 0x00D3;
 constexpr uint16_t kBoundSheet = 0x0085;
 constexpr uint16_t kCodePageUtf16 = 1200;
 constexpr size_t kBoundSheetPositionField = 4;  // after the record header
-// Smaller streams would go to the compound file's mini stream, where hosts do not
-// look for a workbook, so the stream is padded after its last EOF.
+// The host's own files never keep the workbook stream in the compound file's mini
+// stream (under 4096 bytes); ours is padded with zeros after its last EOF to match.
 constexpr size_t kMinimumStreamSize = 4096;
 
 class Records {

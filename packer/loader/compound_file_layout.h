@@ -21,6 +21,7 @@ constexpr uint32_t kNoEntry = 0xFFFFFFFF;
 constexpr uint8_t kTypeStorage = 1;
 constexpr uint8_t kTypeStream = 2;
 constexpr uint8_t kTypeRoot = 5;
+constexpr uint8_t kRed = 0;
 constexpr uint8_t kBlack = 1;
 
 // Header field offsets.
@@ -33,6 +34,7 @@ constexpr uint32_t kHeaderDifat = 0x4C;
 // Directory entry field offsets.
 constexpr uint32_t kEntryNameLength = 0x40;
 constexpr uint32_t kEntryType = 0x42;
+constexpr uint32_t kEntryColor = 0x43;
 constexpr uint32_t kEntryLeft = 0x44;
 constexpr uint32_t kEntryRight = 0x48;
 constexpr uint32_t kEntryChild = 0x4C;

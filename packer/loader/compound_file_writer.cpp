@@ -1,6 +1,7 @@
 // Writes a version 3 compound file. The layout is fixed: FAT sectors, the directory, the
-// mini FAT, the mini stream, then the streams of 4096 bytes or more. The sibling trees
-// are balanced and all black, which keeps every path equally black as the format asks.
+// mini FAT, the mini stream, then the streams of 4096 bytes or more. Each storage's
+// entries form a balanced tree whose leaves lie on at most two levels; with the deepest
+// level red and the rest black it is a valid red-black tree, as the format asks.
 #include <algorithm>
 
 #include "launcher/payload/byte_io.h"
@@ -20,6 +21,8 @@ uint32_t SectorsFor(size_t bytes, uint32_t sectorSize) { return static_cast<uint
 struct DirectoryEntry {
   const CfbEntry* entry;
   uint8_t type;
+  uint8_t color = kBlack;
+  uint32_t depth = 0;
   uint32_t left = kNoEntry;
   uint32_t right = kNoEntry;
   uint32_t child = kNoEntry;
@@ -54,14 +57,23 @@ class Writer {
         entries_[id].child = subtree;
       }
     }
-    return Balance(first, end);
+    const uint32_t root = Balance(first, end, 0);
+    uint32_t deepest = 0;
+    for (uint32_t id = first; id < end; ++id) deepest = std::max(deepest, entries_[id].depth);
+    for (uint32_t id = first; id < end; ++id) {
+      if (deepest > 0 && entries_[id].depth == deepest) entries_[id].color = kRed;
+    }
+    return root;
   }
 
-  uint32_t Balance(uint32_t begin, uint32_t end) {
+  // Halving keeps the two sides within one entry of each other, so every missing child
+  // is on the deepest level or the one above it.
+  uint32_t Balance(uint32_t begin, uint32_t end, uint32_t depth) {
     if (begin == end) return kNoEntry;
     const uint32_t middle = begin + (end - begin) / 2;
-    entries_[middle].left = Balance(begin, middle);
-    entries_[middle].right = Balance(middle + 1, end);
+    entries_[middle].depth = depth;
+    entries_[middle].left = Balance(begin, middle, depth + 1);
+    entries_[middle].right = Balance(middle + 1, end, depth + 1);
     return middle;
   }
 
@@ -174,7 +186,7 @@ class Writer {
     entry.resize(kEntryNameLength, '\0');
     AppendU16(entry, static_cast<uint16_t>((name.size() + 1) * 2));
     AppendU8(entry, e.type);
-    AppendU8(entry, kBlack);
+    AppendU8(entry, e.color);
     AppendU32(entry, e.left);
     AppendU32(entry, e.right);
     AppendU32(entry, e.child);

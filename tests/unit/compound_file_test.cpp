@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "launcher/payload/byte_io.h"
 #include "launcher/payload/utf.h"
+#include "packer/loader/compound_file_layout.h"
 #include "packer/loader/loader_format_error.h"
 
 namespace {
@@ -74,6 +77,49 @@ TEST(CompoundFile, SiblingsInNameOrder) {
   for (const CfbEntry& child : ReadCompoundFile(WriteCompoundFile(root)).children) names.push_back(child.name);
   EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "dir", "Sheet1", "PROJECT", "PROJECTwm", "ThisWorkbook",
                                              "_VBA_PROJECT"}));
+}
+
+// The directory's raw entries, read through the FAT chain of its sectors.
+std::vector<std::string> DirectoryEntries(const std::string& file) {
+  std::vector<std::string> entries;
+  for (uint32_t sector = ReadU32At(file, cfb::kHeaderFirstDirectorySector); sector != cfb::kEndOfChain;
+       sector = ReadU32At(file, 512 + 4 * sector)) {
+    for (uint32_t i = 0; i < 4; ++i) entries.push_back(file.substr((sector + 1) * 512 + i * 128, 128));
+    if (entries.size() > 4096) break;
+  }
+  return entries;
+}
+
+// Every storage's siblings form a red-black tree: a black root, no red entry with a red
+// child, the same number of black entries on every path, and names in order in between.
+TEST(CompoundFile, SiblingTreesAreRedBlackTrees) {
+  for (int count = 1; count <= 40; ++count) {
+    SCOPED_TRACE(count);
+    std::vector<CfbEntry> streams;
+    for (int i = 0; i < count; ++i) streams.push_back(CfbEntry::Stream("n" + std::to_string(i * 7919 % 1000), "x"));
+    const std::vector<std::string> entries = DirectoryEntries(WriteCompoundFile(CfbEntry::Storage("", std::move(streams))));
+    auto color = [&](uint32_t id) { return static_cast<uint8_t>(entries.at(id)[cfb::kEntryColor]); };
+    auto name = [&](uint32_t id) {
+      return Utf16LeBytesToString(std::string_view(entries.at(id)).substr(0, ReadU16At(entries.at(id), cfb::kEntryNameLength) - 2));
+    };
+    std::vector<std::u16string> inOrder;
+    // The black height of the subtree at id; -1 when its paths differ.
+    std::function<int(uint32_t, bool)> check = [&](uint32_t id, bool parentRed) -> int {
+      if (id == cfb::kNoEntry) return 1;
+      const bool red = color(id) == cfb::kRed;
+      EXPECT_FALSE(red && parentRed) << "red entry " << id << " under a red parent";
+      const int left = check(ReadU32At(entries.at(id), cfb::kEntryLeft), red);
+      inOrder.push_back(name(id));
+      const int right = check(ReadU32At(entries.at(id), cfb::kEntryRight), red);
+      EXPECT_EQ(left, right) << "entry " << id << " has paths of different black height";
+      return left + (red ? 0 : 1);
+    };
+    const uint32_t root = ReadU32At(entries.at(0), cfb::kEntryChild);
+    EXPECT_EQ(color(root), cfb::kBlack);
+    check(root, false);
+    ASSERT_EQ(inOrder.size(), static_cast<size_t>(count));
+    EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end(), CfbNameLess));
+  }
 }
 
 TEST(CompoundFile, FindIgnoresAsciiCase) {
