@@ -16,6 +16,9 @@
 #include "launcher/payload/saved_state.h"
 #include "launcher/payload/text_overrides.h"
 #include "launcher/payload/utf.h"
+#include "packer/loader/compound_file.h"
+#include "packer/loader/loader_workbook.h"
+#include "packer/loader/ovba_compression.h"
 #include "packer/resource_section.h"
 #include "packer_pe_fixture.h"
 
@@ -187,6 +190,17 @@ void PackerSeeds() {
   Seed("icon_file", "no-old-group", std::string(1, 0) + ico);
 }
 
+// The written loader, a compound file with a stream of each size class, and the
+// documented compression examples as containers on their own.
+void LoaderSeeds() {
+  Seed("loader_workbook", "loader", WriteLoaderWorkbook());
+  Seed("loader_workbook", "tree",
+       WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream("small", "bytes"), CfbEntry::Stream("large", std::string(5000, 'x')),
+                                                CfbEntry::Storage("S", {CfbEntry::Stream("inner", "")})})));
+  Seed("loader_workbook", "compressed-text", OvbaCompress("#aaabcdefaaaaghijaaaaaklaaamnopqaaaaaaaaaaaarstuvwxyzaaa"));
+  Seed("loader_workbook", "compressed-source", OvbaCompress(LoaderMacroSource()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,5 +214,6 @@ int main(int argc, char** argv) {
   ItemSeeds();
   TextSeeds();
   PackerSeeds();
+  LoaderSeeds();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "packer/file_io.h"
 #include "packer/item_table.h"
 #include "packer/kit_text.h"
+#include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
 
@@ -53,7 +54,7 @@ class ItemBuilder {
     if (!fs::is_directory(kit, error)) throw BadInput(PathToUtf8(kit), "the add-in kit folder does not exist");
     Items()[ItemId::kAddIn32] = PackItem(AddInDll(kit / "addin-x86.dll", kMachineI386));
     Items()[ItemId::kAddIn64] = PackItem(AddInDll(kit / "addin-x64.dll", kMachineAmd64));
-    Items()[ItemId::kLoaderWorkbook] = PackItem(RequiredKitFile(kit / "loader.xls"));
+    Items()[ItemId::kLoaderWorkbook] = PackItem(LoaderWorkbook(kit / "loader.xls"));
     Items()[ItemId::kFunctionNames] = PackItem(NameTable(kit / "1043.txt", u"Index;English\r\n"));
     Items()[ItemId::kErrorNames] = PackItem(NameTable(kit / "1045.txt", u"English\r\n"));
     const fs::path data = kit / "1200.bin";
@@ -67,9 +68,15 @@ class ItemBuilder {
   std::string RequiredKitFile(const fs::path& file) const {
     std::error_code error;
     if (!fs::exists(file, error)) {
-      throw BadInput(PathToUtf8(file), "missing from the add-in kit (it needs addin-x86.dll, addin-x64.dll and loader.xls)");
+      throw BadInput(PathToUtf8(file), "missing from the add-in kit (it needs addin-x86.dll and addin-x64.dll)");
     }
     return ReadFileBytes(file);
+  }
+
+  // A kit may bring its own loader workbook; without one, the packer writes it.
+  static std::string LoaderWorkbook(const fs::path& file) {
+    std::error_code error;
+    return fs::exists(file, error) ? ReadFileBytes(file) : WriteLoaderWorkbook();
   }
 
   // A swapped pair of add-ins would only fail inside the host, so the machine type of

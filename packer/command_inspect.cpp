@@ -15,6 +15,7 @@
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
 #include "packer/item_table.h"
+#include "packer/loader_report.h"
 #include "packer/notice_kind.h"
 #include "packer/pack_error.h"
 #include "packer/settings_report.h"
@@ -31,11 +32,11 @@ const CommandSpec kInspect = {
     "       sheetpack inspect --saved-state FILE [--json] [--magic HEX]\n"
     "\n"
     "Lists every packed item of an application executable (id, language, stored size,\n"
-    "container or plain, inflated size) and decodes its settings record, text overrides\n"
-    "and start notice. With --settings, decodes a settings record stored in FILE (packed\n"
-    "or plain, any header layout). With --saved-state, checks a saved-state file as the\n"
-    "launcher does and decodes the settings it carries; the exit code is 0 whether or not\n"
-    "the file is valid.\n"
+    "container or plain, inflated size) and decodes its settings record, text overrides,\n"
+    "start notice and the VBA source of its loader workbook. With --settings, decodes a\n"
+    "settings record stored in FILE (packed or plain, any header layout). With\n"
+    "--saved-state, checks a saved-state file as the launcher does and decodes the\n"
+    "settings it carries; the exit code is 0 whether or not the file is valid.\n"
     "\n"
     "  --json       print one JSON object instead of text\n"
     "  --magic HEX  the settings magic the check value must match (default 0EA21246)\n",
@@ -141,6 +142,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   std::string settingsBlob;
   std::string textsItem;
   std::string noticeItem;
+  std::string loaderItem;
   if (const NameTable* packed = PackedItems(executable.tree)) {
     for (const auto& [name, languages] : *packed) {
       if (name.IsNamed()) continue;  // the launcher looks items up by number only
@@ -149,6 +151,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
       if (name.Id() == ItemId::kSettings) settingsBlob = first;
       if (name.Id() == ItemId::kTextOverrides) textsItem = first;
       if (name.Id() == ItemId::kNotice) noticeItem = first;
+      if (name.Id() == ItemId::kLoaderWorkbook) loaderItem = first;
     }
   }
   report["items"] = items;
@@ -158,6 +161,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   report["texts"] = Texts(textsItem);
   InflatePackedItem(noticeItem);
   report["notice"] = NoticeKindName(ClassifyNotice(noticeItem));
+  report["loader"] = LoaderToJson(loaderItem);
 
   if (json) {
     context.out << Dump(report);
@@ -172,6 +176,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   out << "texts (item 1035):" << (report["texts"].empty() ? " (none)" : "") << "\n";
   for (const auto& [key, text] : report["texts"].items()) out << "  " << key << ": " << text.get<std::string>() << "\n";
   out << "notice (item 1105): " << report["notice"].get<std::string>() << "\n";
+  out << LoaderToText(report["loader"]);
 }
 
 }  // namespace

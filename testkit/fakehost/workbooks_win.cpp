@@ -1,6 +1,6 @@
 // The workbook collection. Opening a loader workbook does what the loader's open macro
-// does in the real host: it loads the add-in from the workbook's folder and calls its
-// export with the application object.
+// does in the real host, when its macro source says so: it loads the add-in from the
+// workbook's folder and calls its export with the application object.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "testkit/fakehost/dispatch_object_win.h"
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
+#include "testkit/fakehost/loader_macro_check_win.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ void RunLoaderMacro(const std::wstring& workbookPath) {
   std::wstring addIn = folder + kAddInName;
   if (!IsFile(addIn)) return;
   JournalFolder(folder);
+  if (!LoaderMacroStartsAddIn(workbookPath)) return;
   HostState& host = Host();
   HMODULE module = LoadLibraryW(addIn.c_str());
   auto entry = module ? reinterpret_cast<AddInEntry>(reinterpret_cast<void*>(GetProcAddress(module, "DummyFunc9")))

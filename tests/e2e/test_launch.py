@@ -1,6 +1,8 @@
 """A packed application launched against the stand-in host: the add-in of the host's
 bitness is started through the loader, gets its messages in order, and the workspace
 is cleaned up once the host lets go of it."""
+import shutil
+import subprocess
 import time
 
 import pytest
@@ -24,6 +26,8 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, ad
     assert driver.windows == [] and driver.exit_code == 0
 
     journal = scenario.wait_for_host_end()
+    # The host read the loader that sheetpack wrote and found the macro that starts the add-in.
+    assert events(journal, "vba") == [["ThisWorkbook", "declare=1", "call=1"]]
     messages = [(int(n), int(w), int(l)) for n, w, l in events(journal, "msg")]
     launcher_pid = messages[0][1]
     assert launcher_pid != 0
@@ -68,3 +72,29 @@ def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
     # A 64-bit host cannot load it: the add-in never runs and no message is journaled.
     assert [fields[:2] for fields in journal if fields[0] == "loader"] == [["loader", "error"]]
     assert events(journal, "msg") == []
+
+
+@pytest.mark.parametrize("loader, found", [
+    ("not a workbook", ["error"]),
+    ("macro calls with 1171", ["ThisWorkbook", "declare=1", "call=0"]),
+])
+def test_a_loader_without_the_macro_starts_no_add_in(scenario, app, stub_x64, addin_kit, loader, found):
+    written = subprocess.run([str(scenario.packer()), "extract", str(app), "1018"], capture_output=True,
+                             check=True, timeout=60).stdout
+    if loader == "not a workbook":
+        damaged = b"Stand-in loader workbook: the stand-in host does what its open macro would do.\n"
+    else:
+        # The code is stored as literals in the compressed module stream: change it there.
+        assert written.count(b"1170") == 1
+        damaged = written.replace(b"1170", b"1171")
+    kit = scenario.folder / "kit"
+    shutil.copytree(addin_kit, kit)
+    (kit / "loader.xls").write_bytes(damaged)
+    program = scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(kit)}, stub_x64)
+    scenario.host(quitAfter1171=0)
+
+    scenario.launch(program)
+    journal = scenario.wait_for_host_end()
+    assert [fields[:len(found)] for fields in events(journal, "vba")] == [found]
+    # The add-in was never loaded, so no message reached it.
+    assert events(journal, "loader") == [] and events(journal, "msg") == []

@@ -53,8 +53,8 @@ CASES = {
     "kit text UTF-16 without a mark": file_case(
         lambda app: (app.kit / "1045.txt").write_bytes("English\r\n#N/A\r\n".encode("utf-16-le")),
         "UTF-16 text needs a byte-order mark", "1045.txt"),
-    "missing add-in kit file": file_case(lambda app: (app.kit / "loader.xls").unlink(),
-                                         "missing from the add-in kit", "loader.xls"),
+    "missing add-in kit file": file_case(lambda app: (app.kit / "addin-x64.dll").unlink(),
+                                         "missing from the add-in kit", "addin-x64.dll"),
     "swapped add-ins": file_case(lambda app: (app.kit / "addin-x86.dll").write_bytes(app.files["kit/addin-x64.dll"]),
                                  "is not a 32-bit (x86) DLL", "addin-x86.dll"),
     "splash not JPEG": file_case(lambda app: (app.folder / "splash.jpg").write_bytes(b"GIF89a..."),

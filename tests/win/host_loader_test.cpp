@@ -1,6 +1,7 @@
-// The stand-in host and add-in together, the way the launcher meets them: opening a loader
-// workbook beside the add-in starts the add-in, which then journals the start-up
-// information and every private message to the host window, and acts after the last one.
+// The stand-in host and add-in together, the way the launcher meets them: opening the
+// loader workbook that the packer writes, beside the add-in, starts the add-in, which then
+// journals the start-up information and every private message to the host window, and
+// acts after the last one.
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -13,6 +14,7 @@
 #include "launcher/app/wide_win.h"
 #include "launcher/host/host_ops_win.h"
 #include "launcher/payload/message_texts.h"
+#include "packer/loader/loader_workbook.h"
 #include "tests/win/fake_host_fixture.h"
 
 using ::testing::Contains;
@@ -38,7 +40,7 @@ class HostLoaderTest : public FakeHostTest {
     CreateDirectoryW(folder_.c_str(), nullptr);
     std::wstring testkit = FakeHostPath().substr(0, FakeHostPath().find_last_of(L'\\') + 1);
     ASSERT_TRUE(CopyFileW((testkit + L"pelkostub.dll").c_str(), (folder_ + L"pelkostub.dll").c_str(), FALSE));
-    WriteBytes(folder_ + L"loader.xls", "loader");
+    WriteBytes(folder_ + L"loader.xls", WriteLoaderWorkbook());
     WriteBytes(folder_ + ToWide(GetText(TextId::kStartupInfoFileName)), "\"C:\\app.exe\" -x\n\xc3\xa4.xlsx");
   }
   // The add-in stays loaded in its host until the host ends; only then can it go.
@@ -76,8 +78,9 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
   GetFileAttributesExW((folder_ + L"pelkostub.dll").c_str(), GetFileExInfoStandard, &addIn);
   std::vector<std::string> journal = Journal();
   EXPECT_THAT(journal, IsSupersetOf(std::vector<std::string>{
-                           "folder \"loader.xls\" 6", "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow),
-                           "folder \"startup.inf\" 23", "loader 1"}));
+                           "folder \"loader.xls\" " + std::to_string(WriteLoaderWorkbook().size()),
+                           "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow), "folder \"startup.inf\" 23",
+                           "vba \"ThisWorkbook\" declare=1 call=1", "loader 1"}));
   // "C:\app.exe" -x, a line feed and the workbook name in UTF-8.
   EXPECT_THAT(journal, Contains("startinfo 22433a5c6170702e65786522202d780ac3a42e786c7378"));
   std::vector<std::string> messages;

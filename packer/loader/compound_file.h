@@ -1,0 +1,36 @@
+#pragma once
+// Compound files (MS-CFB): a small file system of storages and streams in one file, the
+// container of .xls workbooks and of their VBA projects. The writer makes version 3
+// files (512-byte sectors); the reader takes what the writer makes and files like it.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A storage (with entries) or a stream (with bytes). Names are UTF-8.
+struct CfbEntry {
+  std::string name;
+  bool storage = false;
+  std::string data;
+  std::vector<CfbEntry> children;
+
+  static CfbEntry Storage(std::string name, std::vector<CfbEntry> children) {
+    return {std::move(name), true, {}, std::move(children)};
+  }
+  static CfbEntry Stream(std::string name, std::string data) { return {std::move(name), false, std::move(data), {}}; }
+
+  // The entry at a path of names separated by '/', compared without regard to ASCII
+  // case as the format does; null when there is none.
+  const CfbEntry* Find(std::string_view path) const;
+};
+
+// root is the root storage; its name is ignored. Throws LoaderFormatError for a tree the
+// format cannot hold (a name of 32 UTF-16 units or more, a file of more than 109 FAT
+// sectors).
+std::string WriteCompoundFile(const CfbEntry& root);
+
+// Throws LoaderFormatError when the file is not a compound file or is damaged.
+CfbEntry ReadCompoundFile(std::string_view file);
+
+// The order of entries in a storage's tree: shorter names first, then by the upper-case
+// form of their UTF-16 units.
+bool CfbNameLess(std::u16string_view a, std::u16string_view b);

@@ -1,0 +1,51 @@
+#include "packer/loader/loader_workbook.h"
+
+#include "packer/loader/biff_workbook.h"
+#include "packer/loader/compound_file.h"
+#include "packer/loader/loader_format_error.h"
+
+namespace {
+
+constexpr char kProjectStorage[] = "_VBA_PROJECT_CUR";
+
+// The attribute lines that bind a document module to its host object, named by the
+// class id of the host's Workbook or Worksheet class.
+std::string DocumentAttributes(const std::string& name, const std::string& baseClassId) {
+  return "Attribute VB_Name = \"" + name + "\"\r\n"
+         "Attribute VB_Base = \"0" + baseClassId + "\"\r\n"
+         "Attribute VB_GlobalNameSpace = False\r\n"
+         "Attribute VB_Creatable = False\r\n"
+         "Attribute VB_PredeclaredId = True\r\n"
+         "Attribute VB_Exposed = True\r\n"
+         "Attribute VB_TemplateDerived = False\r\n"
+         "Attribute VB_Customizable = True\r\n";
+}
+
+}  // namespace
+
+std::string LoaderMacroSource() {
+  std::string source;
+  for (const char* c = kLoaderMacroFile; *c; ++c) {
+    if (*c == '\n' && (source.empty() || source.back() != '\r')) source += '\r';
+    source += *c;
+  }
+  return source;
+}
+
+std::string WriteLoaderWorkbook() {
+  const std::vector<VbaModule> modules = {
+      {"ThisWorkbook", DocumentAttributes("ThisWorkbook", "{00020819-0000-0000-C000-000000000046}") + LoaderMacroSource()},
+      {"Sheet1", DocumentAttributes("Sheet1", "{00020820-0000-0000-C000-000000000046}")},
+  };
+  const CfbEntry root = CfbEntry::Storage(
+      "", {CfbEntry::Stream("Workbook", WriteBiffWorkbook({"ThisWorkbook", "Sheet1", "Sheet1"})),
+           CfbEntry::Storage(kProjectStorage, WriteVbaProject(modules))});
+  return WriteCompoundFile(root);
+}
+
+std::vector<VbaModule> ReadWorkbookModules(std::string_view xls) {
+  const CfbEntry root = ReadCompoundFile(xls);
+  const CfbEntry* project = root.Find(kProjectStorage);
+  if (!project || !project->storage) throw LoaderFormatError("no VBA project storage (_VBA_PROJECT_CUR)");
+  return ReadVbaModules(*project);
+}
