@@ -17,6 +17,7 @@
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -188,8 +189,9 @@ TEST_F(HostDispatchTest, OpenPassesThePathAndTwelveMissingArguments) {
   EXPECT_TRUE(opened);
   std::string missing;
   for (int i = 0; i < 12; ++i) missing += " error -2147352572";
+  // The host's open line ends with the time of the open.
   EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 572 get", "invoke 682 method bstr " + Quoted(workbook) + missing,
-                                             "open " + Quoted(workbook)));
+                                             StartsWith("open " + Quoted(workbook) + " ")));
 
   // A missing file is refused by the host; the refusal is a null result, not an error.
   EXPECT_FALSE(OpenWorkbookInHost(host.Get(), workbook + L".gone"));
@@ -203,7 +205,44 @@ TEST_F(HostDispatchTest, ARejectedOpenIsANullResult) {
   ComPtr<IDispatch> opened;
   EXPECT_NO_THROW(opened = OpenWorkbookInHost(host.Get(), FakeHostPath()));
   EXPECT_FALSE(opened);
-  EXPECT_THAT(NewJournalLines(), ::testing::Contains("open " + Quoted(FakeHostPath())));
+  EXPECT_THAT(NewJournalLines(), ::testing::Contains(StartsWith("open " + Quoted(FakeHostPath()) + " ")));
+}
+
+// The runtime's open: kept off the recent files, a busy host told apart from a refusal,
+// and the workbook followed until it is closed.
+TEST_F(HostDispatchTest, OpenForUserKeepsOffRecentFilesAndRaisesRefusals) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring workbook = std::wstring(temp) + L"host dispatch user.xlsm";
+  HANDLE file = CreateFileW(workbook.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+
+  WriteScenario({"busyOpens=1"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  NewJournalLines();
+  try {
+    OpenWorkbookForUser(host.Get(), workbook);
+    ADD_FAILURE() << "a busy host must raise";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x800AC472));
+  }
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 0);
+
+  ComPtr<IDispatch> opened = OpenWorkbookForUser(host.Get(), workbook);
+  ASSERT_TRUE(opened);
+  std::string missing;
+  for (int i = 0; i < 11; ++i) missing += " error -2147352572";
+  EXPECT_THAT(NewJournalLines(), ::testing::Contains("invoke 682 method bstr " + Quoted(workbook) + missing + " bool 0"));
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 1);
+  EXPECT_TRUE(IsWorkbookSaved(opened.Get()));
+
+  CloseHostWorkbooks(host.Get());
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 0);
+  EXPECT_THROW(IsWorkbookSaved(opened.Get()), _com_error);
+  EXPECT_THROW(OpenWorkbookForUser(host.Get(), workbook + L".gone"), _com_error);
+  DeleteFileW(workbook.c_str());
 }
 
 }  // namespace
