@@ -6,6 +6,7 @@
 #include "launcher/host/com_error_win.h"
 #include "launcher/host/host_ops_win.h"
 #include "launcher/payload/message_texts.h"
+#include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
 
 namespace {
@@ -69,6 +70,8 @@ void BeginTakeOver(RuntimeState& state) {
   if (state.phase != RuntimePhase::kLinked) return;
   state.phase = RuntimePhase::kOpening;
   state.openStartedTick = GetTickCount();
+  // The title comes from the settings, which a launch without 1155 and 1179 has not read yet.
+  if (!state.settingsRead) ReadLauncherSettings(state);
   if (!TryOpen(state)) SetTimer(state.hostWindow, RuntimeTimer::kOpenRetry, kOpenRetryMs, nullptr);
 }
 
