@@ -9,14 +9,10 @@
 namespace {
 
 // True when the message was the runtime's and the host's procedure must not see it.
-bool HandleMessage(RuntimeState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+bool HandleMessage(RuntimeState& state, UINT message, WPARAM wParam) {
   switch (message) {
     case AddInMessage::kAnnounceProcessId:
       LinkLauncherProcess(state, static_cast<DWORD>(wParam));
-      return true;
-    case AddInMessage::kHostSettings:
-      state.defaultSaveFormat = static_cast<int32_t>(wParam);
-      state.uiLanguage = static_cast<uint8_t>(lParam & 0xFF);
       return true;
     case AddInMessage::kSilentStart:
       state.silentStart = static_cast<uint32_t>(wParam);
@@ -31,6 +27,7 @@ bool HandleMessage(RuntimeState& state, UINT message, WPARAM wParam, LPARAM lPar
     case AddInMessage::kEndOfMessages:
       BeginTakeOver(state);
       return true;
+    case AddInMessage::kHostSettings:
     case AddInMessage::kLauncherPathKnown:
     case AddInMessage::kStep1156:
     case AddInMessage::kStep1158:
@@ -39,7 +36,7 @@ bool HandleMessage(RuntimeState& state, UINT message, WPARAM wParam, LPARAM lPar
     case AddInMessage::kStep1164:
     case AddInMessage::kStep1168:
     case AddInMessage::kStep1163:
-      return true;  // steps of the launcher's that carry nothing for this runtime
+      return true;  // nothing this runtime needs: 1181's save format and language included
     case WM_TIMER:
       if (wParam == RuntimeTimer::kOpenRetry) {
         RetryOpen(state);
@@ -65,7 +62,7 @@ LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   WNDPROC original = state.originalProc;
   bool handled = false;
   try {
-    handled = HandleMessage(state, message, wParam, lParam);
+    handled = HandleMessage(state, message, wParam);
   } catch (...) {
     // A failure of the runtime's must not reach the host: its own handling goes on.
   }

@@ -36,8 +36,6 @@ struct RuntimeState {
   DWORD launcherProcessId = 0;
   ScopedHandle launcherProcess;  // held so that the process id cannot be reused meanwhile
   std::wstring launcherPath;
-  int32_t defaultSaveFormat = 0;
-  uint8_t uiLanguage = 0;
   uint32_t silentStart = 0;
   bool settingsRead = false;
   std::string settingsBlob;
