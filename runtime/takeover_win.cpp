@@ -16,6 +16,14 @@ constexpr DWORD kOpenRetryMs = 250;
 constexpr DWORD kOpenPatienceMs = 60000;  // how long a busy host is waited for
 constexpr DWORD kWatchMs = 500;
 
+// After Quit the runtime lets go of the host's objects: a host waits for its last
+// reference before it ends, and nothing after this point needs them.
+void QuitAndLetGo(RuntimeState& state) {
+  QuitHost(state.application.Get());
+  state.workbook.Reset();
+  state.application.Reset();
+}
+
 std::wstring ApplicationTitle(const RuntimeState& state) {
   if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
   return ToWide(GetText(TextId::kAppTitle));
@@ -34,7 +42,7 @@ void GiveUp(RuntimeState& state, const std::wstring& reason) {
   }
   try {
     CloseHostWorkbooks(state.application.Get());
-    QuitHost(state.application.Get());
+    QuitAndLetGo(state);
   } catch (const _com_error&) {
     // A host that no longer answers is ending already.
   }
@@ -97,7 +105,7 @@ void WatchWorkbook(RuntimeState& state) {
   KillTimer(state.hostWindow, RuntimeTimer::kWatchWorkbook);
   state.workbook.Reset();
   try {
-    if (CountHostWorkbooks(state.application.Get()) == 0) QuitHost(state.application.Get());
+    if (CountHostWorkbooks(state.application.Get()) == 0) QuitAndLetGo(state);
   } catch (const _com_error&) {
     // A host that does not answer is left to the user, who can close it.
   }
