@@ -58,10 +58,12 @@ class ItemBuilder {
     Items()[ItemId::kFunctionNames] = PackItem(NameTable(kit / "1043.txt", u"Index;English\r\n"));
     Items()[ItemId::kErrorNames] = PackItem(NameTable(kit / "1045.txt", u"English\r\n"));
     const fs::path data = kit / "1200.bin";
+    // Every item of the table is written: a kit without add-in data gets the placeholder.
     if (fs::exists(data, error)) {
       Items()[ItemId::kAddInData] = ReadFileBytes(data);
     } else {
-      Warn(PathToUtf8(data) + ": not in the add-in kit; item 1200 is left out");
+      Items()[ItemId::kAddInData] = kPlaceholder;
+      Warn(PathToUtf8(data) + ": not in the add-in kit; item 1200 is one 0 byte");
     }
   }
 

@@ -31,15 +31,7 @@ void TakeSingleInstanceGuard(LauncherState& state) {
 }  // namespace
 
 void LoadSettings(LauncherState& state) {
-  LoadPackedItem(ItemId::kSettings, state.settingsBlob);
-  ParseAppSettings(state.settingsBlob, state.settings);
-  if (state.HasOption(OPT_SAVED_STATE)) {
-    try {
-      ReadSavedState(state);
-    } catch (...) {
-      // A saved state that cannot be read leaves the executable's own items in use.
-    }
-  }
+  LoadSettingsRecord(GetModuleHandleW(nullptr), state.exePath, state.settingsBlob, state.settings, state.workbookData);
   RefreshMacros(state);
 
   std::string overrides;

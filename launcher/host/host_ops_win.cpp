@@ -133,3 +133,34 @@ ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path) 
   }
   return workbook;
 }
+
+ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path) {
+  ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
+  if (!workbooks) throw _com_error(E_POINTER);
+  // The file name, eleven optional arguments left out, then AddToMru false.
+  VARIANT missing;
+  VariantInit(&missing);
+  missing.vt = VT_ERROR;
+  missing.scode = DISP_E_PARAMNOTFOUND;
+  ScopedBstr file(path.c_str());
+  DispatchArg skip = DispatchArg::Variant(&missing);
+  ScopedVariant result;
+  CallMethod(workbooks.Get(), HostDispid::kWorkbooksOpen, DISPATCH_METHOD, VT_DISPATCH, result.get(),
+             {DispatchArg::Bstr(file.get()), skip, skip, skip, skip, skip, skip, skip, skip, skip, skip, skip,
+              DispatchArg::Bool(false)});
+  IDispatch* workbook = (*result).pdispVal;
+  if (!workbook) throw _com_error(E_POINTER);
+  workbook->AddRef();
+  return ComPtr<IDispatch>(workbook);
+}
+
+int32_t CountHostWorkbooks(IDispatch* host) {
+  ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
+  return workbooks ? GetI4Property(workbooks.Get(), HostDispid::kWorkbooksCount) : 0;
+}
+
+bool IsWorkbookSaved(IDispatch* workbook) {
+  ScopedVariant saved;
+  GetProperty(workbook, HostDispid::kWorkbookSaved, VT_BOOL, saved.get());
+  return (*saved).boolVal != VARIANT_FALSE;
+}

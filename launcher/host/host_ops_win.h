@@ -25,9 +25,11 @@ constexpr DISPID kLanguageSettings = 1801;
 constexpr DISPID kHwnd = 1950;
 constexpr DISPID kExtraSetting = 2788;
 // Members of the objects the application hands out.
+constexpr DISPID kWorkbooksCount = 118;
 constexpr DISPID kWorkbooksClose = 277;
 constexpr DISPID kWorkbooksOpen = 682;
 constexpr DISPID kLanguageId = 1;
+constexpr DISPID kWorkbookSaved = 298;
 }  // namespace HostDispid
 
 void SetHostVisible(IDispatch* host, bool visible);
@@ -52,3 +54,11 @@ void QuitHost(IDispatch* host);
 // Opens a workbook with every optional argument left out. Only getting the workbook
 // collection can raise; a refused open returns null and shows nothing.
 ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path);
+
+// Opens the user's workbook, kept off the host's list of recent files. Unlike
+// OpenWorkbookInHost a refusal raises _com_error, so that the caller can tell a busy
+// host from a file it cannot open.
+ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path);
+int32_t CountHostWorkbooks(IDispatch* host);
+// Whether the workbook has no unsaved changes; raises when the workbook is closed.
+bool IsWorkbookSaved(IDispatch* workbook);

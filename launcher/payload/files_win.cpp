@@ -16,3 +16,14 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   fclose(file);
   return written;
 }
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return false;
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  bool complete = !ferror(file);
+  fclose(file);
+  return complete;
+}

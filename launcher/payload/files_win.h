@@ -8,3 +8,6 @@ bool IsExistingFile(const std::wstring& path);
 // Creates or truncates the file and writes all bytes in one write; an empty content
 // counts as a failed write, as the C runtime reports it.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+// The whole content of the file; false when it cannot be opened or read to its end.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);

@@ -35,6 +35,7 @@ constexpr int kPasswordCancel = 31;
 constexpr int kPasswordHeading = 32;
 constexpr int kPasswordPrompt = 33;
 constexpr int kFormatNeedsNewerHost = 34;
+constexpr int kWorkbookNotOpened = 35;  // shown by the runtime add-in
 constexpr int kAlreadyRunning = 43;
 constexpr int kHostProgId = 44;
 constexpr int kExtensionXlsm = 45;

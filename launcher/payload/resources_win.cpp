@@ -1,15 +1,12 @@
 #include "launcher/payload/resources_win.h"
 
-#include <windows.h>
-
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/packed_item.h"
 
-bool LoadPackedItem(int id, std::string& out) {
+bool LoadPackedItem(HMODULE module, int id, std::string& out) {
   // The type name is kept with the built-in texts, not as a literal in the code.
   std::u16string type = GetText(TextId::kResourceType);
   std::wstring name = L"#" + std::to_wstring(id);
-  HMODULE module = GetModuleHandleW(nullptr);
   HRSRC resource = FindResourceW(module, name.c_str(), reinterpret_cast<const wchar_t*>(type.c_str()));
   if (!resource) return false;
   HGLOBAL loaded = LoadResource(module, resource);
@@ -21,7 +18,11 @@ bool LoadPackedItem(int id, std::string& out) {
   return true;
 }
 
-bool ReadPackedItem(int id, std::string& out) {
-  if (!LoadPackedItem(id, out)) return false;
+bool ReadPackedItem(HMODULE module, int id, std::string& out) {
+  if (!LoadPackedItem(module, id, out)) return false;
   return InflatePackedItem(out);
 }
+
+bool LoadPackedItem(int id, std::string& out) { return LoadPackedItem(GetModuleHandleW(nullptr), id, out); }
+
+bool ReadPackedItem(int id, std::string& out) { return ReadPackedItem(GetModuleHandleW(nullptr), id, out); }

@@ -66,3 +66,9 @@ std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_vie
   if (!workbookPath.empty()) bytes += Utf16ToUtf8(workbookPath);
   return bytes;
 }
+
+StartupInfo ParseStartupInfo(std::string_view bytes) {
+  size_t lineFeed = bytes.find('\n');
+  if (lineFeed == std::string_view::npos) return {Utf8ToUtf16(bytes), {}};
+  return {Utf8ToUtf16(bytes.substr(0, lineFeed)), Utf8ToUtf16(bytes.substr(lineFeed + 1))};
+}

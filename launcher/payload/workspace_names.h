@@ -23,3 +23,12 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
 // in UTF-8, a line feed, and the workbook file's path in UTF-8 when there is one.
 // Throws std::runtime_error when either text is not valid UTF-16.
 std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath);
+
+// The two texts back from the start-up information bytes: everything before the first
+// line feed is the command line, everything after it the workbook path (empty when the
+// file ends at the line feed or has none). Throws std::runtime_error on invalid UTF-8.
+struct StartupInfo {
+  std::u16string commandLine;
+  std::u16string workbookPath;
+};
+StartupInfo ParseStartupInfo(std::string_view bytes);

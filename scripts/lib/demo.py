@@ -1,5 +1,7 @@
-"""Packs examples/budget and launches it under Wine against the stand-in host, then
-tells what the launcher did, in the order the host saw it. Run by scripts/demo."""
+"""Packs examples/budget with the runtime kit and launches it under Wine against the
+stand-in host, which plays a user who closes Excel after a while; then tells what the
+launcher and the runtime did, in the order the host saw it, and whether the workspace
+was removed. Run by scripts/demo."""
 import shutil
 import subprocess
 import sys
@@ -16,6 +18,7 @@ BUILD = REPO / "build"
 OUT = BUILD / "demo"
 
 MEMBERS = {
+    "118": "Workbooks.Count", "298": "Workbook.Saved",
     "139": "Caption", "277": "Workbooks.Close", "302": "Quit", "343": "DisplayAlerts", "392": "Version",
     "558": "Visible", "572": "Workbooks", "682": "Workbooks.Open", "1209": "DefaultSaveFormat",
     "1210": "UserControl", "1798": "ProductCode", "1801": "LanguageSettings", "1950": "Hwnd",
@@ -44,9 +47,11 @@ def describe(fields):
         return f"add-in read the start-up information: {info}"
     if event == "folder":
         return f"workspace   {values[0]} ({values[1]} bytes)"
+    if event in ("open", "posted"):
+        values = values[:-1]  # the time of the event
     labels = {"open": "host opened", "loader": "loader macro: DummyFunc9 returned", "visible": "host visible =",
-              "cleanup": "add-in started the cleanup:", "quit": "host quit", "end": "host ended",
-              "released": "launcher released the host"}
+              "posted": "host got the posted message", "close": "workbook closed by", "user": "the user did:",
+              "quit": "host quit", "end": "host ended", "released": "the last reference to the host went"}
     return f"{labels.get(event, event)} {' '.join(values)}".rstrip()
 
 
@@ -80,8 +85,11 @@ def main():
             shutil.copy(BUILD / "win64" / "testkit" / name, testkit)
         wine.run(testkit / "fakehost.exe", "/regserver", timeout=60, log=OUT / "wine.log")
         journal = OUT / "host.journal"
+        # The user closes Excel's window eight seconds after the workbook opened.
         (testkit / "fakehost.ini").write_text(
-            f"journal={windows_path(journal)}\nafter1171=cleanup\nquitAfter1171=8000\n", encoding="utf-8")
+            f"journal={windows_path(journal)}\nuserCloses=window\nuserDelay=8000\n", encoding="utf-8")
+        temp = wine.prefix / "drive_c" / "users"
+        before = set(temp.rglob("Temp/*"))
 
         stop = threading.Event()
         shooter = threading.Thread(target=screenshots, args=(stop, wine.env))
@@ -90,7 +98,8 @@ def main():
         driver_journal = OUT / "driver.journal"
         # A Wine desktop of the screen's size draws window frames and captions as Windows does.
         wine.run("explorer", "/desktop=Demo,1024x768", windows_path(testkit / "driver.exe"), "--journal", windows_path(driver_journal), "--timeout", "60000", "--settle", "2500",
-                 "--answer", "Before you start=press:1", "--answer", "SheetpackSplash=wait", "--", windows_path(program), timeout=90,
+                 "--answer", "Before you start=press:1", "--answer", "SheetpackSplash=wait", "--host-class", "XLMAIN",
+                 "--", windows_path(program), timeout=90,
                  log=OUT / "wine.log")
         launcher_seconds = time.monotonic() - started
         deadline = time.monotonic() + 30
@@ -98,13 +107,25 @@ def main():
             time.sleep(0.2)
         stop.set()
         shooter.join()
+        # The cleanup-mode launcher that the runtime started removes the workspace.
+        deadline = time.monotonic() + 30
+        while set(temp.rglob("Temp/*")) - before and time.monotonic() < deadline:
+            time.sleep(0.2)
+        left = sorted(str(path.relative_to(temp)) for path in set(temp.rglob("Temp/*")) - before)
 
         driver = DriverJournal(read_journal(driver_journal))
         for window in driver.windows:
             print(f"window      \"{window.title}\" ({window.class_name}) answered with {window.action}")
         print(f"launcher    ended with exit code {driver.exit_code} after {launcher_seconds:.1f} s")
-        for fields in read_journal(journal):
-            print(describe(fields))
+        # Repeated lines (the runtime watching the workbook) are told once, with their count.
+        lines = [describe(fields) for fields in read_journal(journal)]
+        for i, line in enumerate(lines):
+            if i + 1 < len(lines) and lines[i + 1] == line:
+                continue
+            repeats = next((n for n in range(i, -1, -1) if lines[n] != line), -1)
+            count = i - repeats
+            print(line if count == 1 else f"{line} (x{count})")
+        print("workspace   removed by the cleanup-mode launcher" if not left else f"left behind: {left}")
     finally:
         wine.close()
     print(f"screenshots in {OUT.relative_to(REPO)}/screen-*.png")

@@ -7,6 +7,10 @@
 // answer matches is closed. When the program ends: exit <code>; when it outlives the
 // time-out (default 60000 ms) it is ended and the journal says timeout. --settle is how
 // long a new window is left alone before it is read and answered (default 300 ms).
+// --host-class CLASS: the spreadsheet host, a process of its own, is played for as well:
+// the visible windows of every process with a window of that class (but those of the class)
+// are answered in the same way, and the driver waits, after the program's end, until no window of that class
+// is left (journal: host gone).
 // Exit code: 0 the program ended, 2 bad arguments, 3 time-out, 4 the program did not start.
 #include <windows.h>
 #include <shellapi.h>
@@ -34,6 +38,7 @@ struct Options {
   DWORD timeoutMs = kDefaultTimeoutMs;
   DWORD settleMs = kDefaultSettleMs;
   std::vector<Answer> answers;
+  std::wstring hostClass;
   std::wstring commandLine;  // the program and its arguments
 };
 
@@ -72,6 +77,8 @@ bool ParseOptions(int count, wchar_t** args, Options& options) {
       options.timeoutMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
     } else if (arg == L"--settle") {
       options.settleMs = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+    } else if (arg == L"--host-class") {
+      options.hostClass = value;
     } else if (arg == L"--answer") {
       size_t equals = value.find(L'=');
       if (equals == std::wstring::npos) return false;
@@ -88,16 +95,45 @@ bool ParseOptions(int count, wchar_t** args, Options& options) {
 }
 
 struct WindowSearch {
-  DWORD processId;
+  std::set<DWORD> processIds;
+  std::wstring hostClass;
   std::vector<HWND> windows;
 };
+
+BOOL CALLBACK FindHostProcesses(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  wchar_t className[256] = {};
+  GetClassNameW(window, className, 256);
+  if (search->hostClass != className) return TRUE;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  search->processIds.insert(processId);
+  return TRUE;
+}
 
 BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<WindowSearch*>(context);
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  if (processId == search->processId && IsWindowVisible(window)) search->windows.push_back(window);
+  if (!search->processIds.count(processId) || !IsWindowVisible(window)) return TRUE;
+  // The host's main windows are the user's to close, and the scenario's: only its boxes are played.
+  wchar_t className[256] = {};
+  GetClassNameW(window, className, 256);
+  if (search->hostClass != className) search->windows.push_back(window);
   return TRUE;
+}
+
+// The visible windows of the program and, with --host-class, of the host.
+std::vector<HWND> WindowsToPlay(const Options& options, DWORD programId, bool programRunning) {
+  WindowSearch search{{}, options.hostClass, {}};
+  if (programRunning) search.processIds.insert(programId);
+  if (!options.hostClass.empty()) EnumWindows(FindHostProcesses, reinterpret_cast<LPARAM>(&search));
+  EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.windows;
+}
+
+bool HostRunning(const Options& options) {
+  return !options.hostClass.empty() && FindWindowW(options.hostClass.c_str(), nullptr);
 }
 
 std::wstring ChooseAction(const Options& options, HWND window) {
@@ -165,16 +201,23 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   std::set<HWND> seen;
   DWORD started = GetTickCount();
-  while (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_TIMEOUT) {
+  bool programRunning = true;
+  while (programRunning || HostRunning(options)) {
+    if (programRunning && WaitForSingleObject(process.hProcess, kPollMs) != WAIT_TIMEOUT) {
+      programRunning = false;
+      DWORD exitCode = 0;
+      GetExitCodeProcess(process.hProcess, &exitCode);
+      journal.Write("exit " + std::to_string(exitCode));
+      if (!HostRunning(options)) break;
+    }
+    if (!programRunning) Sleep(kPollMs);
     if (GetTickCount() - started > options.timeoutMs) {
       journal.Write("timeout");
-      TerminateProcess(process.hProcess, 1);
+      if (programRunning) TerminateProcess(process.hProcess, 1);
       CloseHandle(process.hProcess);
       return 3;
     }
-    WindowSearch search{process.dwProcessId, {}};
-    EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
-    for (HWND window : search.windows) {
+    for (HWND window : WindowsToPlay(options, process.dwProcessId, programRunning)) {
       if (!seen.insert(window).second) continue;
       Sleep(options.settleMs);
       if (!IsWindow(window)) continue;
@@ -182,9 +225,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       Act(journal, window, ChooseAction(options, window));
     }
   }
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hProcess);
-  journal.Write("exit " + std::to_string(exitCode));
+  if (!options.hostClass.empty()) journal.Write("host gone");
   return 0;
 }

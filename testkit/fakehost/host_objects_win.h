@@ -7,4 +7,10 @@
 IDispatch* NewApplication();
 IDispatch* NewWorkbooks();
 IDispatch* NewLanguageSettings();
-IDispatch* NewWorkbook();
+#include <string>
+
+// A workbook opened from `path` (added to the open workbooks), or, for an empty path, the
+// loader workbook, which its own macro has closed again.
+IDispatch* NewWorkbook(const std::wstring& path);
+// Closes every open workbook (journal: close all "<path>" for each).
+void CloseAllWorkbooks();

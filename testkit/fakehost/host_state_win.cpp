@@ -16,6 +16,7 @@ void LoadHostState(HostState& host) {
   // The fourth group 1000 marks a 64-bit build of the host.
   host.productCode = s.Text("productCode", L"{90160000-000F-0000-1000-0000000FF1CE}");
   host.defaultSaveFormat = static_cast<LONG>(s.Number("defaultSaveFormat", 51));
+  host.busyOpensLeft = s.Number("busyOpens", 0);
 }
 
 bool ReturnsNullString(const HostState& host, DISPID dispid) {

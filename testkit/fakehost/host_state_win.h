@@ -29,6 +29,16 @@ struct HostState {
   bool displayAlerts = true;
   bool quitRequested = false;
   bool endRequested = false;
+
+  // The workbooks open in the host, in the order they were opened.
+  struct OpenWorkbook {
+    int id;
+    std::wstring path;
+    bool saved;
+  };
+  std::vector<OpenWorkbook> openWorkbooks;
+  int nextWorkbookId = 1;
+  long long busyOpensLeft = 0;  // opens still answered with "busy"
 };
 
 HostState& Host();

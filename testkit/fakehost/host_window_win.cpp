@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 
 namespace {
@@ -20,8 +21,11 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return 0;
     case WM_CLOSE:
-      // Closing the main window ends the host, as it does the real one.
-      if (window == host.mainWindow) EndHost();
+      // Closing the main window closes the workbooks and ends the host, as it does the real one.
+      if (window == host.mainWindow) {
+        CloseAllWorkbooks();
+        EndHost();
+      }
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);

@@ -80,11 +80,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // posted <number> <milliseconds since the system started>: when a posted message of the
+    // add-in protocol reached the host, before any add-in saw it.
+    if (message.hwnd == host.mainWindow && message.message == kEndOfMessagePhase) {
+      host.journal.Write("posted " + std::to_string(message.message) + " " + std::to_string(GetTickCount()));
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   // A WM_QUIT that the host did not post itself came from outside, posted to its window.
   if (!host.endRequested) host.journal.Write("wm_quit");
+  // The real host takes its main window down as it ends; an add-in sees it go.
+  DestroyWindow(host.mainWindow);
   if (classCookie) CoRevokeClassObject(classCookie);
   host.journal.Write("end");
   CoUninitialize();

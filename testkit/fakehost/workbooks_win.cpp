@@ -1,6 +1,7 @@
 // The workbook collection. Opening a loader workbook does what the loader's open macro
 // does in the real host, when its macro source says so: it loads the add-in from the
-// workbook's folder and calls its export with the application object.
+// workbook's folder and calls its export with the application object. Any other workbook
+// stays open (workbook_win.cpp).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr HRESULT kHostError = 0x800A03EC;  // the host's general automation error
+constexpr HRESULT kHostBusy = 0x800AC472;   // the host cannot take calls just now
 constexpr UINT kMaxOpenArgs = 15;
 constexpr wchar_t kAddInName[] = L"pelkostub.dll";
 constexpr int kAddInStartCode = 1170;
@@ -93,19 +95,20 @@ void RunLoaderMacro(const std::wstring& workbookPath) {
   host.journal.Write("loader " + std::to_string(result));
 }
 
-class Workbook : public DispatchObject {
- protected:
-  HRESULT Member(DISPID, const DispatchCall&) override { return DISP_E_MEMBERNOTFOUND; }
-};
-
 class Workbooks : public DispatchObject {
  protected:
   HRESULT Member(DISPID dispid, const DispatchCall& call) override {
     switch (dispid) {
       case 682:  // Open(Filename, fourteen optional arguments)
         return Open(call);
+      case 118:  // Count
+        if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+        ReturnI4(call, static_cast<LONG>(Host().openWorkbooks.size()));
+        return S_OK;
       case 277:  // Close
-        return CheckMethod(call);
+        if (HRESULT hr = CheckMethod(call); FAILED(hr)) return hr;
+        CloseAllWorkbooks();
+        return S_OK;
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -124,12 +127,26 @@ class Workbooks : public DispatchObject {
     VariantClear(&name);
 
     HostState& host = Host();
-    host.journal.Write("open " + QuoteText(std::wstring_view(path)));
+    // open "<path>" <milliseconds since the system started>
+    host.journal.Write("open " + QuoteText(std::wstring_view(path)) + " " + std::to_string(GetTickCount()));
     if (host.scenario.Number("rejectOpen", 0) != 0 || !IsFile(path)) {
       return Raise(kHostError, L"The workbook '" + path + L"' cannot be opened.");
     }
-    if (EndsWithLoaderExtension(path)) RunLoaderMacro(path);
-    ReturnObject(call, NewWorkbook());
+    if (EndsWithLoaderExtension(path)) {
+      RunLoaderMacro(path);
+      ReturnObject(call, NewWorkbook(std::wstring()));
+      return S_OK;
+    }
+    // busyOpens=<n>: the first n opens of a workbook find the host busy, as while a cell
+    // is being edited; rejectWorkbook=1: every workbook but the loader is refused.
+    if (host.busyOpensLeft > 0) {
+      --host.busyOpensLeft;
+      return Raise(kHostBusy, L"Microsoft Excel is busy.");
+    }
+    if (host.scenario.Number("rejectWorkbook", 0) != 0) {
+      return Raise(kHostError, L"The file format or file extension of '" + path + L"' is not valid.");
+    }
+    ReturnObject(call, NewWorkbook(path));
     return S_OK;
   }
 };
@@ -137,4 +154,3 @@ class Workbooks : public DispatchObject {
 }  // namespace
 
 IDispatch* NewWorkbooks() { return new Workbooks(); }
-IDispatch* NewWorkbook() { return new Workbook(); }

@@ -39,6 +39,11 @@ def addin_kit(build_win64):
 
 
 @pytest.fixture(scope="session")
+def runtime_kit(build_win64):
+    return _required(build_win64 / "runtime" / "kit", "build the win64 preset first")
+
+
+@pytest.fixture(scope="session")
 def sheetpack():
     path = Path(os.environ.get("SHEETPACK", REPO / "build" / "native" / "packer" / "sheetpack"))
     return _required(path, "build the native preset first")
@@ -85,16 +90,20 @@ class Scenario:
         relative paths count from the scenario folder."""
         return pack_application(self.packer(), self.folder, config, stub)
 
-    def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S, journal=None, debug=None, bare=False):
+    def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S, journal=None, debug=None, bare=False,
+               host_class=None):
         """Runs `program` under the driver; `answers` maps a class or title part to an action.
         `journal` is the driver's journal when not the scenario's own (a second program
         running at the same time); `debug` a WINEDEBUG setting, whose output goes to
         the scenario's wine.log; `bare` names the program by its file name alone, found
-        in its folder, which the driver runs in."""
+        in its folder, which the driver runs in; `host_class` has the driver answer the
+        host's boxes too and wait for the host's end (a window class of the host's)."""
         journal_path = journal or self.driver_journal_path
         command = ["--journal", windows_path(journal_path), "--timeout", str(timeout * 1000)]
         for match, action in (answers or {}).items():
             command += ["--answer", f"{match}={action}"]
+        if host_class:
+            command += ["--host-class", host_class]
         command += ["--", program.name if bare else windows_path(program), *args]
         code = self.wine.run(self.testkit / "driver.exe", *command, timeout=timeout + 30,
                              log=self.folder / "wine.log", debug=debug, cwd=program.parent if bare else None)

@@ -115,11 +115,11 @@ def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
     exe = tmp_path / "App.exe"
     result = build(sheetpack, app, exe)
     assert result.returncode == 0, result.stderr.decode()
-    assert b"1200.bin: not in the add-in kit; item 1200 is left out" in result.stderr
+    assert b"1200.bin: not in the add-in kit; item 1200 is one 0 byte" in result.stderr
 
     report = inspect_json(sheetpack, exe)
-    assert sorted(item["id"] for item in report["items"]) == [i for i in ALL_ITEMS if i != 1200]
-    for one_byte in (1035, 1050, 1105):
+    assert sorted(item["id"] for item in report["items"]) == ALL_ITEMS
+    for one_byte in (1035, 1050, 1105, 1200):
         assert extract(sheetpack, exe, one_byte, "--raw") == b"\x00"
     assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")

@@ -96,3 +96,21 @@ TEST(StartupInfoBytes, CommandLineLineFeedAndWorkbookPath) {
   EXPECT_EQ(StartupInfoBytes(u"\u00c4pp.exe \u20ac", u""), "\xc3\x84pp.exe \xe2\x82\xac\n");
   EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", u""), std::runtime_error);
 }
+
+// The runtime reads back what the launcher wrote; a file cut short or damaged on the way
+// still gives its command line, and bytes that are no UTF-8 are refused.
+TEST(ParseStartupInfo, ReadsBackWhatTheLauncherWrote) {
+  struct Case {
+    std::u16string commandLine, workbookPath;
+  } cases[] = {{u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm"}, {u"App.exe", u""}, {u"\u00c4pp.exe \u20ac", u"C:\\\u00e9\\b.xlsm"}};
+  for (const Case& c : cases) {
+    StartupInfo info = ParseStartupInfo(StartupInfoBytes(c.commandLine, c.workbookPath));
+    EXPECT_EQ(info.commandLine, c.commandLine);
+    EXPECT_EQ(info.workbookPath, c.workbookPath);
+  }
+  StartupInfo noLineFeed = ParseStartupInfo("App.exe -x");
+  EXPECT_EQ(noLineFeed.commandLine, u"App.exe -x");
+  EXPECT_EQ(noLineFeed.workbookPath, u"");
+  EXPECT_EQ(ParseStartupInfo("").commandLine, u"");
+  EXPECT_THROW(ParseStartupInfo("App.exe\n\xff\xfe"), std::runtime_error);
+}

@@ -18,6 +18,7 @@
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -30,6 +31,18 @@ HRESULT ErrorOf(const std::function<void()>& call) {
     return error.Error();
   }
   return S_OK;
+}
+
+// An empty file of this name in the temporary folder, for the host to open; empty when it
+// cannot be made.
+std::wstring EmptyTempFile(const wchar_t* name) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring path = std::wstring(temp) + name;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::wstring();
+  CloseHandle(file);
+  return path;
 }
 
 TEST_F(HostDispatchTest, EveryOperationSendsItsMemberWithTheDeclaredTypes) {
@@ -176,12 +189,8 @@ TEST_F(HostDispatchTest, LanguageIsZeroUnlessTheHostAnswersWithAnInteger) {
 }
 
 TEST_F(HostDispatchTest, OpenPassesThePathAndTwelveMissingArguments) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring workbook = std::wstring(temp) + L"host dispatch test.xlsx";
-  HANDLE file = CreateFileW(workbook.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  std::wstring workbook = EmptyTempFile(L"host dispatch test.xlsx");
+  ASSERT_FALSE(workbook.empty());
 
   WriteScenario();
   ComPtr<IDispatch> host = StartHost();
@@ -191,11 +200,12 @@ TEST_F(HostDispatchTest, OpenPassesThePathAndTwelveMissingArguments) {
   EXPECT_TRUE(opened);
   std::string missing;
   for (int i = 0; i < 12; ++i) missing += " error -2147352572";
-  // Open is the one call made with the system default locale, 0x0800.
+  // Open is the one call made with the system default locale, 0x0800; the host's open
+  // line ends with the time of the open.
   EXPECT_THAT(NewJournalLines(),
               ElementsAre("invoke 572 get lcid=0",
                           "invoke 682 method bstr " + Quoted(workbook) + missing + " lcid=2048",
-                          "open " + Quoted(workbook)));
+                          StartsWith("open " + Quoted(workbook) + " ")));
 
   // A missing file is refused by the host; the refusal is a null result, not an error.
   EXPECT_FALSE(OpenWorkbookInHost(host.Get(), workbook + L".gone"));
@@ -209,7 +219,35 @@ TEST_F(HostDispatchTest, ARejectedOpenIsANullResult) {
   ComPtr<IDispatch> opened;
   EXPECT_NO_THROW(opened = OpenWorkbookInHost(host.Get(), FakeHostPath()));
   EXPECT_FALSE(opened);
-  EXPECT_THAT(NewJournalLines(), ::testing::Contains("open " + Quoted(FakeHostPath())));
+  EXPECT_THAT(NewJournalLines(), ::testing::Contains(StartsWith("open " + Quoted(FakeHostPath()) + " ")));
+}
+
+// The runtime's open: kept off the recent files, a busy host told apart from a refusal,
+// and the workbook followed until it is closed.
+TEST_F(HostDispatchTest, OpenForUserKeepsOffRecentFilesAndRaisesRefusals) {
+  std::wstring workbook = EmptyTempFile(L"host dispatch user.xlsm");
+  ASSERT_FALSE(workbook.empty());
+
+  WriteScenario({"busyOpens=1"});
+  ComPtr<IDispatch> host = StartHost();
+  ASSERT_TRUE(host);
+  NewJournalLines();
+  EXPECT_EQ(ErrorOf([&] { OpenWorkbookForUser(host.Get(), workbook); }), static_cast<HRESULT>(0x800AC472));
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 0);
+
+  ComPtr<IDispatch> opened = OpenWorkbookForUser(host.Get(), workbook);
+  ASSERT_TRUE(opened);
+  std::string missing;
+  for (int i = 0; i < 11; ++i) missing += " error -2147352572";
+  EXPECT_THAT(NewJournalLines(), ::testing::Contains("invoke 682 method bstr " + Quoted(workbook) + missing + " bool 0 lcid=0"));
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 1);
+  EXPECT_TRUE(IsWorkbookSaved(opened.Get()));
+
+  CloseHostWorkbooks(host.Get());
+  EXPECT_EQ(CountHostWorkbooks(host.Get()), 0);
+  EXPECT_THROW(IsWorkbookSaved(opened.Get()), _com_error);
+  EXPECT_THROW(OpenWorkbookForUser(host.Get(), workbook + L".gone"), _com_error);
+  DeleteFileW(workbook.c_str());
 }
 
 // A dispatch driven by a type library takes the locale as given and refuses any

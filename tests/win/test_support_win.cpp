@@ -47,13 +47,14 @@ bool FolderExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring StubPath() {
-  // The build passes the stub's Unix path; Wine maps the Unix root to drive Z:.
-  std::string unixPath = SHEETPACK_STUB;
+std::wstring BuildOutputPath(const std::string& unixPath) {
+  // The build passes Unix paths; Wine maps the Unix root to drive Z:.
   std::wstring path = L"Z:";
   for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   return path;
 }
+
+std::wstring StubPath() { return BuildOutputPath(SHEETPACK_STUB); }
 
 PROCESS_INFORMATION StartProcess(const std::wstring& program, const std::wstring& commandLine) {
   STARTUPINFOW startup = {};

@@ -23,6 +23,8 @@ bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 std::wstring TempPath();  // GetTempPathW, with its trailing backslash
 
+// A file of this build, named by the Unix path the build passes, as a Windows path.
+std::wstring BuildOutputPath(const std::string& unixPath);
 // The launcher stub of this build, as a Windows path.
 std::wstring StubPath();
 

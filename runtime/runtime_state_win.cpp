@@ -1,0 +1,19 @@
+#include "runtime/runtime_state_win.h"
+
+RuntimeState& Runtime() {
+  // Never destroyed: at process exit the host's objects it refers to may be gone already,
+  // and releasing them then would harm the host. Orderly releases happen at end of life.
+  static RuntimeState* state = new RuntimeState();
+  return *state;
+}
+
+std::wstring AddInPath(const RuntimeState& state) {
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(state.module, path, MAX_PATH);
+  return std::wstring(path, length);
+}
+
+std::wstring AddInFolder(const RuntimeState& state) {
+  std::wstring path = AddInPath(state);
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}

@@ -1,0 +1,50 @@
+"""The runtime kit as `sheetpack build` takes it, checked structurally: both add-ins are
+DLLs of their bitness that export DummyFunc9 under that undecorated name alone (the
+loader's Declare names it so), the 32-bit one as __stdcall (it pops its three arguments,
+as VBA's call expects), and neither needs a DLL that a plain Windows lacks."""
+import os
+import re
+import subprocess
+from pathlib import Path
+
+import pefile
+import pytest
+
+KIT = Path(os.environ.get("SHEETPACK_RUNTIME_KIT", "build/win64/runtime/kit"))
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
+ADDINS = [("addin-x64.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], "x86_64"),
+          ("addin-x86.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], "i686")]
+
+
+def load(name):
+    path = KIT / name
+    if not path.exists():
+        pytest.fail(f"{path} does not exist: build the win64 preset first")
+    return path, pefile.PE(str(path))
+
+
+@pytest.mark.parametrize("name,machine,_", ADDINS)
+def test_addin_is_a_dll_of_its_bitness_exporting_only_the_loader_entry(name, machine, _):
+    _, pe = load(name)
+    assert pe.FILE_HEADER.Machine == machine
+    assert pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
+    assert [symbol.name for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols] == [b"DummyFunc9"]
+    imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    assert imports <= SYSTEM_DLLS, f"needs {imports - SYSTEM_DLLS}"
+
+
+def returns(name, triple):
+    """The return instructions of DummyFunc9, from a disassembly of its first bytes."""
+    path, pe = load(name)
+    (symbol,) = pe.DIRECTORY_ENTRY_EXPORT.symbols
+    start = pe.OPTIONAL_HEADER.ImageBase + symbol.address
+    listing = subprocess.run([f"{triple}-w64-mingw32-objdump", "-d", f"--start-address={start:#x}",
+                              f"--stop-address={start + 4096:#x}", str(path)],
+                             capture_output=True, text=True, check=True).stdout
+    return re.findall(r"\tret[ \t]*(\$0x[0-9a-f]+)?[ \t]*$", listing, re.MULTILINE)
+
+
+def test_x86_entry_is_stdcall_and_x64_entry_returns_plainly():
+    # The first return ends the normal path; __stdcall pops 3 x 4 bytes of arguments.
+    assert returns("addin-x86.dll", "i686")[0] == "$0xc"
+    assert returns("addin-x64.dll", "x86_64")[0] == ""

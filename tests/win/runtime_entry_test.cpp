@@ -1,0 +1,129 @@
+// The runtime add-in loaded into this test process as a host loads it: its export's answers,
+// its survival of an application object that fails and of a missing start-up file, and the
+// window it leaves as it found it when it is unloaded.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher/host/addin_messages.h"
+#include "launcher/host/host_ops_win.h"
+#include "tests/win/test_support_win.h"
+
+namespace {
+
+using Entry = int32_t(__stdcall*)(int32_t code, void* application, void* reserved);
+
+// An application object that answers Hwnd with a window (or fails it) and refuses every
+// other member, counting references and the members asked for.
+class FakeApplication : public IDispatch {
+ public:
+  explicit FakeApplication(HWND window) : window_(window) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                   UINT*) override {
+    members.push_back(dispid);
+    if (dispid != HostDispid::kHwnd || !window_) return DISP_E_MEMBERNOTFOUND;
+    VariantInit(result);
+    result->vt = VT_I4;
+    result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window_));
+    return S_OK;
+  }
+
+  ULONG references = 1;
+  std::vector<DISPID> members;
+
+ private:
+  HWND window_;
+};
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class RuntimeEntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A copy in a folder of its own: no start-up information file beside it.
+    std::wstring dll = folder_.File(L"pelkostub.dll");
+    ASSERT_TRUE(CopyFileW(BuildOutputPath(SHEETPACK_RUNTIME).c_str(), dll.c_str(), FALSE));
+    module_ = LoadLibraryW(dll.c_str());
+    ASSERT_NE(module_, nullptr);
+    entry_ = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module_, "DummyFunc9")));
+    ASSERT_NE(entry_, nullptr);
+    window_ = CreateWindowExW(0, L"Static", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                              nullptr);
+    ASSERT_NE(window_, nullptr);
+    SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PlainWindowProc));
+  }
+  void TearDown() override {
+    if (module_) FreeLibrary(module_);
+    if (window_) DestroyWindow(window_);
+  }
+  WNDPROC WindowProc() const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window_, GWLP_WNDPROC)); }
+
+  TempFolder folder_;
+  HMODULE module_ = nullptr;
+  Entry entry_ = nullptr;
+  HWND window_ = nullptr;
+};
+
+TEST_F(RuntimeEntryTest, RefusesOtherCodesAndApplicationsWithoutAWindowOfThisThread) {
+  FakeApplication noWindow(nullptr);        // Hwnd fails: the failure stays inside the export
+  FakeApplication foreign(GetDesktopWindow());  // a window of another thread cannot be subclassed
+  FakeApplication good(window_);
+  struct Case {
+    int32_t code;
+    void* application;
+  } cases[] = {{1169, &good}, {0, &good}, {static_cast<int32_t>(AddInMessage::kLoaderCall), nullptr},
+               {static_cast<int32_t>(AddInMessage::kLoaderCall), &noWindow},
+               {static_cast<int32_t>(AddInMessage::kLoaderCall), &foreign}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(entry_(c.code, c.application, nullptr), 0) << c.code;
+    EXPECT_EQ(WindowProc(), PlainWindowProc);
+  }
+  EXPECT_EQ(good.references, 1u);
+  EXPECT_EQ(noWindow.members, std::vector<DISPID>{HostDispid::kHwnd});
+}
+
+TEST_F(RuntimeEntryTest, StartsOnceSurvivesAMissingWorkbookAndLeavesTheWindowAsItWas) {
+  FakeApplication application(window_);
+  const auto code = static_cast<int32_t>(AddInMessage::kLoaderCall);
+  ASSERT_EQ(entry_(code, &application, nullptr), 1);
+  EXPECT_NE(WindowProc(), PlainWindowProc);
+  EXPECT_EQ(application.references, 2u) << "the runtime keeps one reference";
+  EXPECT_EQ(entry_(code, &application, nullptr), 1) << "a second start keeps the first";
+  EXPECT_EQ(application.references, 2u);
+
+  // No start-up information file and a launcher process that does not exist: the
+  // take-over finds no workbook, shows nothing in a silent start, and asks the host to go.
+  SendMessageW(window_, AddInMessage::kAnnounceProcessId, 0, 0);
+  SendMessageW(window_, AddInMessage::kSilentStart, 1, 0);
+  SendMessageW(window_, AddInMessage::kSettingsAvailable, 0, 0);
+  SendMessageW(window_, AddInMessage::kEndOfMessages, 0, 0);
+  EXPECT_EQ(application.members.back(), HostDispid::kWorkbooks) << "closing the host's workbooks was tried";
+  EXPECT_NE(WindowProc(), PlainWindowProc) << "still in place after the failed take-over";
+
+  FreeLibrary(module_);
+  module_ = nullptr;
+  EXPECT_EQ(WindowProc(), PlainWindowProc) << "unloaded: the window has its own procedure back";
+  EXPECT_EQ(application.references, 1u) << "unloaded: the reference is given back";
+  EXPECT_EQ(SendMessageW(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"still alive")), TRUE);
+}
+
+}  // namespace
