@@ -2,7 +2,6 @@
 bitness is started through the loader, gets its messages in order, and the workspace
 is cleaned up once the host lets go of it."""
 import shutil
-import subprocess
 import time
 
 import pytest
@@ -79,8 +78,7 @@ def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
     ("macro calls with 1171", ["ThisWorkbook", "declare=1", "call=0"]),
 ])
 def test_a_loader_without_the_macro_starts_no_add_in(scenario, app, stub_x64, addin_kit, loader, found):
-    written = subprocess.run([str(scenario.packer()), "extract", str(app), "1018"], capture_output=True,
-                             check=True, timeout=60).stdout
+    written = app.extract(1018)
     if loader == "not a workbook":
         damaged = b"Stand-in loader workbook: the stand-in host does what its open macro would do.\n"
     else:
