@@ -1,9 +1,12 @@
 """Fixtures of the e2e scenarios: one Wine prefix per test run with the testkit in it,
 and per test a scenario folder with the stand-in host's and the driver's journals.
 
-The win64 build tree comes from SHEETPACK_BUILD_WIN64 (default build/win64), the native
-packer from SHEETPACK (default build/native/packer/sheetpack). What a scenario needs and
-does not find fails it: scripts/test builds everything before it runs these tests.
+The win64 and win32 build trees come from SHEETPACK_BUILD_WIN64 and SHEETPACK_BUILD_WIN32
+(default build/win64, build/win32), the native packer from SHEETPACK (default
+build/native/packer/sheetpack). What a scenario needs and does not find fails it:
+scripts/test builds everything before it runs these tests. Where this Wine runs no 32-bit
+programs, the scenarios of a 32-bit stub or host are skipped with the reason
+SHEETPACK_NO_WINE32 gives, or that of the probe.
 """
 import os
 import shutil
@@ -15,6 +18,8 @@ import pytest
 from harness import REPO, DriverJournal, Wine, pack_application, read_journal, windows_path
 
 RUN_TIMEOUT_S = 90  # one program run, from start to its end
+BITNESSES = ["x64", "x86"]
+HOST_PROGRAMS = {"x64": "fakehost.exe", "x86": "fakehost-x86.exe"}
 
 
 def _required(path, what):
@@ -29,8 +34,57 @@ def build_win64():
 
 
 @pytest.fixture(scope="session")
+def build_win32():
+    return Path(os.environ.get("SHEETPACK_BUILD_WIN32", REPO / "build" / "win32"))
+
+
+@pytest.fixture(scope="session")
 def stub_x64(build_win64):
     return _required(build_win64 / "launcher" / "sheetpack-stub-x64.exe", "build the win64 preset first")
+
+
+@pytest.fixture(scope="session")
+def no_wine32(wine, tmp_path_factory):
+    """Why this Wine cannot run 32-bit programs, or None when it can."""
+    reason = os.environ.get("SHEETPACK_NO_WINE32")
+    if not reason and not wine.runs_32_bit(tmp_path_factory.mktemp("wine32") / "wine.log"):
+        reason = "this Wine runs no 32-bit programs: install wine32 (i386)"
+    return reason
+
+
+def _skip_without_wine32(no_wine32, bitness):
+    if bitness == "x86" and no_wine32:
+        pytest.skip(f"32-bit: {no_wine32}")
+
+
+@pytest.fixture(scope="session")
+def stubs(build_win64, build_win32, no_wine32):
+    """The launcher stub of a bitness, `stubs("x86")`; a 32-bit one skips the scenario
+    where Wine runs no 32-bit programs."""
+    def stub_of(bitness):
+        _skip_without_wine32(no_wine32, bitness)
+        build, preset = (build_win64, "win64") if bitness == "x64" else (build_win32, "win32")
+        return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe", f"build the {preset} preset first")
+    return stub_of
+
+
+@pytest.fixture(scope="session", params=BITNESSES)
+def stub_bitness(request):
+    return request.param
+
+
+@pytest.fixture(scope="session")
+def stub(stubs, stub_bitness):
+    """Each stub in turn, against the stand-in host of its own bitness: the scenarios that
+    take it run for both."""
+    return stubs(stub_bitness)
+
+
+@pytest.fixture
+def host_bitness(request):
+    """The stand-in host's bitness: that of the scenario's stub, else 64-bit. Scenarios of
+    mixed bitness parametrise it."""
+    return request.getfixturevalue("stub_bitness") if "stub_bitness" in request.fixturenames else "x64"
 
 
 @pytest.fixture(scope="session")
@@ -52,13 +106,50 @@ def wine():
 
 
 @pytest.fixture(scope="session")
-def testkit(wine, build_win64, tmp_path_factory):
-    """fakehost.exe (registered for the host's ProgID) and driver.exe in a folder of their own."""
+def testkit(wine, build_win64, build_win32, tmp_path_factory):
+    """fakehost.exe, the 32-bit fakehost-x86.exe beside it (the two read the one fakehost.ini)
+    and driver.exe in a folder of their own. Each scenario registers the host it wants."""
     folder = tmp_path_factory.mktemp("testkit")
     for name in ("fakehost.exe", "driver.exe"):
         shutil.copy(_required(build_win64 / "testkit" / name, "build the win64 preset first"), folder)
-    assert wine.run(folder / "fakehost.exe", "/regserver", timeout=60, log=folder / "wine.log") == 0
+    if (build_win32 / "testkit" / "fakehost.exe").exists():
+        shutil.copy(build_win32 / "testkit" / "fakehost.exe", folder / HOST_PROGRAMS["x86"])
     return folder
+
+
+@pytest.fixture(scope="session")
+def host_registration(wine, testkit):
+    return HostRegistration(wine, testkit)
+
+
+class HostRegistration:
+    """The stand-in host of one bitness registered for the host's ProgID at a time.
+
+    A server registers in the registry view of its own bitness. Wine keeps the ProgID's
+    key in one place for both views and, when the class is registered in one view only,
+    starts that server for a client of either bitness; with both registered, it started
+    the 32-bit one for both. So one registration at a time decides which host every
+    launcher gets. Unregistering removes the shared ProgID key too: the host registered
+    goes before the other comes."""
+
+    def __init__(self, wine, testkit):
+        self.wine = wine
+        self.testkit = testkit
+        self.registered = None
+
+    def _run(self, bitness, switch):
+        preset = "win64" if bitness == "x64" else "win32"
+        program = _required(self.testkit / HOST_PROGRAMS[bitness], f"build the {preset} preset first")
+        assert self.wine.run(program, switch, timeout=60, log=self.testkit / "wine.log") == 0, f"{program} {switch}"
+
+    def use(self, bitness):
+        if self.registered == bitness:
+            return
+        if self.registered:
+            self._run(self.registered, "/unregserver")
+            self.registered = None
+        self._run(bitness, "/regserver")
+        self.registered = bitness
 
 
 class Scenario:
@@ -137,6 +228,8 @@ class Scenario:
 
 
 @pytest.fixture
-def scenario(wine, testkit, tmp_path, request):
+def scenario(wine, testkit, host_registration, host_bitness, no_wine32, tmp_path, request):
+    _skip_without_wine32(no_wine32, host_bitness)
+    host_registration.use(host_bitness)
     # The packer is looked up only by the scenarios that pack.
     return Scenario(wine, testkit, tmp_path, lambda: request.getfixturevalue("sheetpack"))

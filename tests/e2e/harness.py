@@ -95,6 +95,13 @@ class Wine:
                 process.wait()
                 raise
 
+    def runs_32_bit(self, log):
+        """Whether this Wine runs 32-bit programs: without Debian's wine32 it runs none."""
+        try:
+            return self.run("C:\\windows\\syswow64\\cmd.exe", "/c", "exit", "0", timeout=60, log=log) == 0
+        except subprocess.TimeoutExpired:
+            return False
+
     def install_fonts(self):
         """Wine's own fonts (Marlett for the caption buttons, Tahoma) in the prefix's font
         folder, where every program finds them; Debian's Wine does not look for them in
