@@ -125,11 +125,11 @@ def host_registration(wine, testkit):
 class HostRegistration:
     """The stand-in host of one bitness registered for the host's ProgID at a time.
 
-    A server registers in the registry view of its own bitness. Wine keeps the ProgID's
-    key in one place for both views and, when the class is registered in one view only,
-    starts that server for a client of either bitness; with both registered, it started
-    the 32-bit one for both. So one registration at a time decides which host every
-    launcher gets. Unregistering removes the shared ProgID key too: the host registered
+    A server registers in the registry view of its own bitness. Wine, as Windows does,
+    keeps the ProgID's key in one place for both views, starts the server of the client's
+    own view when both views have one, and the other view's when only that one has: with
+    one registration at a time, the scenario decides which host a launcher of either
+    bitness gets. Unregistering removes the shared ProgID key too, so the host registered
     goes before the other comes."""
 
     def __init__(self, wine, testkit):
