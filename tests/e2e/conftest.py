@@ -15,10 +15,11 @@ from pathlib import Path
 
 import pytest
 
-from harness import REPO, DriverJournal, Wine, pack_application, read_journal, windows_path
+from harness import (PRESETS, REPO, DriverJournal, HostRegistration, Wine, pack_application, read_journal,
+                     windows_path)
 
 RUN_TIMEOUT_S = 90  # one program run, from start to its end
-BITNESSES = ["x64", "x86"]
+BITNESSES = list(PRESETS)
 HOST_PROGRAMS = {"x64": "fakehost.exe", "x86": "fakehost-x86.exe"}
 
 
@@ -63,8 +64,9 @@ def stubs(build_win64, build_win32, no_wine32):
     where Wine runs no 32-bit programs."""
     def stub_of(bitness):
         _skip_without_wine32(no_wine32, bitness)
-        build, preset = (build_win64, "win64") if bitness == "x64" else (build_win32, "win32")
-        return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe", f"build the {preset} preset first")
+        build = build_win64 if bitness == "x64" else build_win32
+        return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe",
+                         f"build the {PRESETS[bitness]} preset first")
     return stub_of
 
 
@@ -119,37 +121,8 @@ def testkit(wine, build_win64, build_win32, tmp_path_factory):
 
 @pytest.fixture(scope="session")
 def host_registration(wine, testkit):
-    return HostRegistration(wine, testkit)
-
-
-class HostRegistration:
-    """The stand-in host of one bitness registered for the host's ProgID at a time.
-
-    A server registers in the registry view of its own bitness. Wine, as Windows does,
-    keeps the ProgID's key in one place for both views, starts the server of the client's
-    own view when both views have one, and the other view's when only that one has: with
-    one registration at a time, the scenario decides which host a launcher of either
-    bitness gets. Unregistering removes the shared ProgID key too, so the host registered
-    goes before the other comes."""
-
-    def __init__(self, wine, testkit):
-        self.wine = wine
-        self.testkit = testkit
-        self.registered = None
-
-    def _run(self, bitness, switch):
-        preset = "win64" if bitness == "x64" else "win32"
-        program = _required(self.testkit / HOST_PROGRAMS[bitness], f"build the {preset} preset first")
-        assert self.wine.run(program, switch, timeout=60, log=self.testkit / "wine.log") == 0, f"{program} {switch}"
-
-    def use(self, bitness):
-        if self.registered == bitness:
-            return
-        if self.registered:
-            self._run(self.registered, "/unregserver")
-            self.registered = None
-        self._run(bitness, "/regserver")
-        self.registered = bitness
+    return HostRegistration(wine, {bitness: testkit / name for bitness, name in HOST_PROGRAMS.items()},
+                            testkit / "wine.log")
 
 
 class Scenario:
