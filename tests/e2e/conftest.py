@@ -53,8 +53,8 @@ def no_wine32(wine, tmp_path_factory):
     return reason
 
 
-def _skip_without_wine32(no_wine32, bitness):
-    if bitness == "x86" and no_wine32:
+def _skip_without_wine32(no_wine32):
+    if no_wine32:
         pytest.skip(f"32-bit: {no_wine32}")
 
 
@@ -63,7 +63,8 @@ def stubs(build_win64, build_win32, no_wine32):
     """The launcher stub of a bitness, `stubs("x86")`; a 32-bit one skips the scenario
     where Wine runs no 32-bit programs."""
     def stub_of(bitness):
-        _skip_without_wine32(no_wine32, bitness)
+        if bitness == "x86":
+            _skip_without_wine32(no_wine32)
         build = build_win64 if bitness == "x64" else build_win32
         return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe",
                          f"build the {PRESETS[bitness]} preset first")
@@ -201,8 +202,9 @@ class Scenario:
 
 
 @pytest.fixture
-def scenario(wine, testkit, host_registration, host_bitness, no_wine32, tmp_path, request):
-    _skip_without_wine32(no_wine32, host_bitness)
+def scenario(wine, testkit, host_registration, host_bitness, tmp_path, request):
+    if host_bitness == "x86":
+        _skip_without_wine32(request.getfixturevalue("no_wine32"))
     host_registration.use(host_bitness)
     # The packer is looked up only by the scenarios that pack.
     return Scenario(wine, testkit, tmp_path, lambda: request.getfixturevalue("sheetpack"))
