@@ -80,7 +80,7 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, stubs, 
     assert not folder_on_disk.exists(), f"{workspace} was not removed"
 
 
-def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
+def test_a_64_bit_host_reporting_a_32_bit_build_gets_the_32_bit_add_in_it_cannot_load(scenario, app, addin_kit):
     scenario.host(productCode="{90160000-000F-0000-0000-0000000FF1CE}", quitAfter1171=0)
 
     driver = scenario.launch(app)
