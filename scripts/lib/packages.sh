@@ -28,3 +28,28 @@ ensure_packages() {
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+# Debian's 32-bit Wine (wine32, of the i386 architecture, which is added when missing):
+# without it Wine runs no 32-bit program. When it cannot be installed (the i386 archive
+# can fall out of step with amd64 for a while), SHEETPACK_NO_WINE32 is set to the reason
+# and exported: the 32-bit tests are then skipped with it, and the rest still runs.
+ensure_wine32() {
+  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    return 0
+  fi
+  echo "Installing: wine32:i386"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  local log
+  log=$(mktemp)
+  if { dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386; } &&
+    "${sudo[@]}" apt-get update -qq >"$log" 2>&1 &&
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 \
+      >>"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  SHEETPACK_NO_WINE32="wine32 (i386) could not be installed: $(grep -m1 '^E:' "$log" || tail -n1 "$log")"
+  export SHEETPACK_NO_WINE32
+  rm -f "$log"
+}

@@ -13,8 +13,11 @@ void LoadHostState(HostState& host) {
   host.journal.Open(s.Text("journal", L""));
   host.caption = s.Text("caption", L"Microsoft Excel");
   host.version = s.Text("version", L"16.0");
-  // The fourth group 1000 marks a 64-bit build of the host.
-  host.productCode = s.Text("productCode", L"{90160000-000F-0000-1000-0000000FF1CE}");
+  // The fourth group marks the host's build, 1000 a 64-bit one and 0000 a 32-bit one: by
+  // default the stand-in host tells its own, as the real host does.
+  constexpr bool k64Bit = sizeof(void*) == 8;
+  host.productCode = s.Text("productCode", k64Bit ? L"{90160000-000F-0000-1000-0000000FF1CE}"
+                                                  : L"{90160000-000F-0000-0000-0000000FF1CE}");
   host.defaultSaveFormat = static_cast<LONG>(s.Number("defaultSaveFormat", 51));
   host.busyOpensLeft = s.Number("busyOpens", 0);
 }

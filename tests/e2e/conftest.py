@@ -1,9 +1,12 @@
 """Fixtures of the e2e scenarios: one Wine prefix per test run with the testkit in it,
 and per test a scenario folder with the stand-in host's and the driver's journals.
 
-The win64 build tree comes from SHEETPACK_BUILD_WIN64 (default build/win64), the native
-packer from SHEETPACK (default build/native/packer/sheetpack). What a scenario needs and
-does not find fails it: scripts/test builds everything before it runs these tests.
+The win64 and win32 build trees come from SHEETPACK_BUILD_WIN64 and SHEETPACK_BUILD_WIN32
+(default build/win64, build/win32), the native packer from SHEETPACK (default
+build/native/packer/sheetpack). What a scenario needs and does not find fails it:
+scripts/test builds everything before it runs these tests. Where this Wine runs no 32-bit
+programs, the scenarios of a 32-bit stub or host are skipped with the reason
+SHEETPACK_NO_WINE32 gives, or that of the probe.
 """
 import os
 import shutil
@@ -12,9 +15,12 @@ from pathlib import Path
 
 import pytest
 
-from harness import REPO, DriverJournal, Wine, pack_application, read_journal, windows_path
+from harness import (PRESETS, REPO, DriverJournal, HostRegistration, Wine, pack_application, read_journal,
+                     windows_path)
 
 RUN_TIMEOUT_S = 90  # one program run, from start to its end
+BITNESSES = list(PRESETS)
+HOST_PROGRAMS = {"x64": "fakehost.exe", "x86": "fakehost-x86.exe"}
 
 
 def _required(path, what):
@@ -29,8 +35,59 @@ def build_win64():
 
 
 @pytest.fixture(scope="session")
+def build_win32():
+    return Path(os.environ.get("SHEETPACK_BUILD_WIN32", REPO / "build" / "win32"))
+
+
+@pytest.fixture(scope="session")
 def stub_x64(build_win64):
     return _required(build_win64 / "launcher" / "sheetpack-stub-x64.exe", "build the win64 preset first")
+
+
+@pytest.fixture(scope="session")
+def no_wine32(wine, tmp_path_factory):
+    """Why this Wine cannot run 32-bit programs, or None when it can."""
+    reason = os.environ.get("SHEETPACK_NO_WINE32")
+    if not reason and not wine.runs_32_bit(tmp_path_factory.mktemp("wine32") / "wine.log"):
+        reason = "this Wine runs no 32-bit programs: install wine32 (i386)"
+    return reason
+
+
+def _skip_without_wine32(no_wine32):
+    if no_wine32:
+        pytest.skip(f"32-bit: {no_wine32}")
+
+
+@pytest.fixture(scope="session")
+def stubs(build_win64, build_win32, no_wine32):
+    """The launcher stub of a bitness, `stubs("x86")`; a 32-bit one skips the scenario
+    where Wine runs no 32-bit programs."""
+    def stub_of(bitness):
+        if bitness == "x86":
+            _skip_without_wine32(no_wine32)
+        build = build_win64 if bitness == "x64" else build_win32
+        return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe",
+                         f"build the {PRESETS[bitness]} preset first")
+    return stub_of
+
+
+@pytest.fixture(scope="session", params=BITNESSES)
+def stub_bitness(request):
+    return request.param
+
+
+@pytest.fixture(scope="session")
+def stub(stubs, stub_bitness):
+    """Each stub in turn, against the stand-in host of its own bitness: the scenarios that
+    take it run for both."""
+    return stubs(stub_bitness)
+
+
+@pytest.fixture
+def host_bitness(request):
+    """The stand-in host's bitness: that of the scenario's stub, else 64-bit. Scenarios of
+    mixed bitness parametrise it."""
+    return request.getfixturevalue("stub_bitness") if "stub_bitness" in request.fixturenames else "x64"
 
 
 @pytest.fixture(scope="session")
@@ -57,13 +114,21 @@ def wine():
 
 
 @pytest.fixture(scope="session")
-def testkit(wine, build_win64, tmp_path_factory):
-    """fakehost.exe (registered for the host's ProgID) and driver.exe in a folder of their own."""
+def testkit(wine, build_win64, build_win32, tmp_path_factory):
+    """fakehost.exe, the 32-bit fakehost-x86.exe beside it (the two read the one fakehost.ini)
+    and driver.exe in a folder of their own. Each scenario registers the host it wants."""
     folder = tmp_path_factory.mktemp("testkit")
     for name in ("fakehost.exe", "driver.exe"):
         shutil.copy(_required(build_win64 / "testkit" / name, "build the win64 preset first"), folder)
-    assert wine.run(folder / "fakehost.exe", "/regserver", timeout=60, log=folder / "wine.log") == 0
+    if (build_win32 / "testkit" / "fakehost.exe").exists():
+        shutil.copy(build_win32 / "testkit" / "fakehost.exe", folder / HOST_PROGRAMS["x86"])
     return folder
+
+
+@pytest.fixture(scope="session")
+def host_registration(wine, testkit):
+    return HostRegistration(wine, {bitness: testkit / name for bitness, name in HOST_PROGRAMS.items()},
+                            testkit / "wine.log")
 
 
 class Scenario:
@@ -146,6 +211,9 @@ class Scenario:
 
 
 @pytest.fixture
-def scenario(wine, testkit, tmp_path, request):
+def scenario(wine, testkit, host_registration, host_bitness, tmp_path, request):
+    if host_bitness == "x86":
+        _skip_without_wine32(request.getfixturevalue("no_wine32"))
+    host_registration.use(host_bitness)
     # The packer is looked up only by the scenarios that pack.
     return Scenario(wine, testkit, tmp_path, lambda: request.getfixturevalue("sheetpack"))

@@ -12,6 +12,7 @@ import tempfile
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+PRESETS = {"x64": "win64", "x86": "win32"}  # the build preset of each bitness
 
 
 def windows_path(path):
@@ -108,6 +109,13 @@ class Wine:
                 process.wait()
                 raise
 
+    def runs_32_bit(self, log):
+        """Whether this Wine runs 32-bit programs: without Debian's wine32 it runs none."""
+        try:
+            return self.run("C:\\windows\\syswow64\\cmd.exe", "/c", "exit", "0", timeout=60, log=log) == 0
+        except subprocess.TimeoutExpired:
+            return False
+
     def install_fonts(self):
         """Wine's own fonts (Marlett for the caption buttons, Tahoma) in the prefix's font
         folder, where every program finds them; Debian's Wine does not look for them in
@@ -129,6 +137,38 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+class HostRegistration:
+    """The stand-in host of one bitness registered for the host's ProgID at a time;
+    `programs` maps a bitness ("x64", "x86") to its fakehost.exe.
+
+    A server registers in the registry view of its own bitness. Wine, as Windows does,
+    keeps the ProgID's key in one place for both views, starts the server of the client's
+    own view when both views have one, and the other view's when only that one has: with
+    one registration at a time, the caller decides which host a launcher of either
+    bitness gets. Unregistering removes the shared ProgID key too, so the host registered
+    goes before the other comes."""
+
+    def __init__(self, wine, programs, log):
+        self.wine = wine
+        self.programs = programs
+        self.log = log
+        self.registered = None
+
+    def _run(self, bitness, switch):
+        program = self.programs[bitness]
+        assert program.exists(), f"{program} does not exist: build the {PRESETS[bitness]} preset first"
+        assert self.wine.run(program, switch, timeout=60, log=self.log) == 0, f"{program} {switch}"
+
+    def use(self, bitness):
+        if self.registered == bitness:
+            return
+        if self.registered:
+            self._run(self.registered, "/unregserver")
+            self.registered = None
+        self._run(bitness, "/regserver")
+        self.registered = bitness
 
 
 def pack_application(packer, folder, config, stub):

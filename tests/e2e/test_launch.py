@@ -1,25 +1,44 @@
 """A packed application launched against the stand-in host: the add-in of the host's
 bitness is started through the loader, gets its messages in order, and the workspace
-is cleaned up once the host lets go of it."""
+is cleaned up once the host lets go of it; for each stub against a host of its own
+bitness and of the other."""
 import shutil
 import time
 
 import pytest
 
-from launch_support import Packed, check_loader_folder, events
+from launch_support import Packed, check_loader_folder, events, file_id, folder_files
 
 WORKBOOK = bytes(range(256)) * 20
 
 
+def pack(scenario, stub, addin_kit, sheetpack):
+    (scenario.folder / "Book.xlsm").write_bytes(WORKBOOK)
+    return Packed(sheetpack, scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(addin_kit)}, stub))
+
+
 @pytest.fixture
 def app(scenario, stub_x64, addin_kit, sheetpack):
-    (scenario.folder / "Book.xlsm").write_bytes(WORKBOOK)
-    return Packed(sheetpack, scenario.pack({"title": "E2E", "workbook": "Book.xlsm", "addinKit": str(addin_kit)},
-                                           stub_x64))
+    return pack(scenario, stub_x64, addin_kit, sheetpack)
 
 
-def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, addin_kit):
-    scenario.host(quitAfter1171=2000, after1171="cleanup")
+BITNESS = {
+    # case: (stub, stand-in host, host version, product code's fourth group); the add-in
+    # written is the host's own
+    "x64-stub-64-bit-host": ("x64", "x64", "16", "1000"),
+    "x86-stub-32-bit-host": ("x86", "x86", "16", "0000"),
+    "x64-stub-32-bit-host-12": ("x64", "x86", "12", "0000"),
+    "x64-stub-32-bit-host-16": ("x64", "x86", "16", "0000"),
+    "x86-stub-64-bit-host-16": ("x86", "x64", "16", "1000"),
+}
+
+
+@pytest.mark.parametrize("launcher,host_bitness,version,group", BITNESS.values(), ids=BITNESS)
+def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, stubs, addin_kit, sheetpack, launcher,
+                                                               host_bitness, version, group):
+    app = pack(scenario, stubs(launcher), addin_kit, sheetpack)
+    scenario.host(version=f"{version}.0", productCode=f"{{90{version}0000-000F-0000-{group}-0000000FF1CE}}",
+                  quitAfter1171=2000, after1171="cleanup")
 
     driver = scenario.launch(app.program)
     assert driver.windows == [] and driver.exit_code == 0
@@ -41,11 +60,10 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, ad
     assert workbook.endswith("\\App.xlsm")
     workspace = workbook.rsplit("\\", 1)[0]
 
-    # The loader's folder when it was opened: the loader workbook and the 64-bit add-in
-    # beside the workbook.
-    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
-    folder = {name: int(size) for name, size in events(journal, "folder")}
-    assert folder["App.xlsm"] == len(WORKBOOK)
+    # The loader's folder when it was opened: the loader workbook and the add-in of the
+    # host's bitness beside the workbook, and the host loaded it.
+    check_loader_folder(journal, app, (addin_kit / f"addin-{host_bitness}.dll").read_bytes())
+    assert folder_files(journal)["App.xlsm"] == file_id(WORKBOOK)
     assert ["loader", "1"] in journal
     assert journal.index(["visible", "1"]) > journal.index(["msg", "1179", "0", "0"])
 
@@ -60,7 +78,7 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, app, ad
     assert not folder_on_disk.exists(), f"{workspace} was not removed"
 
 
-def test_a_32_bit_host_gets_the_32_bit_add_in(scenario, app, addin_kit):
+def test_a_64_bit_host_reporting_a_32_bit_build_gets_the_32_bit_add_in_it_cannot_load(scenario, app, addin_kit):
     scenario.host(productCode="{90160000-000F-0000-0000-0000000FF1CE}", quitAfter1171=0)
 
     driver = scenario.launch(app.program)

@@ -60,8 +60,8 @@ def test_each_kind_of_text_shows_with_macros_expanded_except_in_rtf(scenario, st
     scenario.wait_for_host_end()
 
 
-def test_short_text_layout(scenario, stub_x64, addin_kit):
-    program = notice_app(scenario, stub_x64, addin_kit, b"Two lines\r\nof notice.")
+def test_short_text_layout(scenario, stub, addin_kit):
+    program = notice_app(scenario, stub, addin_kit, b"Two lines\r\nof notice.")
 
     notice = scenario.launch(program, answers={NOTICE: "press:1"}).windows[0]
 

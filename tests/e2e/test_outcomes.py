@@ -47,13 +47,15 @@ PLANTED = {
 }
 
 
+FILES = {"splash.jpg": (REPO / "examples" / "budget" / "splash.jpg").read_bytes(),
+         "notice.txt": b"Welcome to <?APPNAME?>."}
+
+
 @pytest.fixture(scope="module")
 def apps(tmp_path_factory, sheetpack, stub_x64, addin_kit):
     """Applications by name, packed on first use and shared by the module's scenarios.
     Every one carries a 32-bit add-in item that the 64-bit stand-in host can load."""
     shelf = Shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit)
-    files = {"splash.jpg": (REPO / "examples" / "budget" / "splash.jpg").read_bytes(),
-             "notice.txt": b"Welcome to <?APPNAME?>."}
     planted = {}
 
     def get(name):
@@ -63,8 +65,16 @@ def apps(tmp_path_factory, sheetpack, stub_x64, addin_kit):
                 planted[name] = get(base).copy_to(tmp_path_factory.mktemp(name))
                 change(planted[name])
             return planted[name]
-        return shelf.get(name, files=files, plant={ADDIN_X86_ITEM: loadable_x86_item(addin_kit)}, **RECIPES[name])
+        return shelf.get(name, files=FILES, plant={ADDIN_X86_ITEM: loadable_x86_item(addin_kit)}, **RECIPES[name])
     return get
+
+
+@pytest.fixture(scope="module")
+def stub_apps(tmp_path_factory, sheetpack, stub, addin_kit):
+    """The applications of the recipes packed with each stub in turn, with the kit's own
+    add-ins, for the scenarios that run against the host of the stub's bitness."""
+    shelf = Shelf(tmp_path_factory, sheetpack, stub, addin_kit)
+    return lambda name: shelf.get(name, files=FILES, **RECIPES[name])
 
 
 def expected_messages(journal, silent=0):
@@ -103,9 +113,9 @@ LAUNCHES = {
 
 
 @pytest.mark.parametrize("case", LAUNCHES)
-def test_launch_that_goes_through(scenario, apps, addin_kit, case):
+def test_launch_that_goes_through(scenario, stub_apps, host_bitness, addin_kit, case):
     name, args, shown, silent, icon = LAUNCHES[case]
-    app = apps(name)
+    app = stub_apps(name)
     scenario.host(quitAfter1171=1500, after1171="cleanup")
 
     driver = scenario.launch(app.program, *args, debug=TRACE_SENDS)
@@ -116,9 +126,9 @@ def test_launch_that_goes_through(scenario, apps, addin_kit, case):
 
     # The host is hidden before anything else is asked of it.
     assert events(journal, "invoke")[0] == [str(VISIBLE), "put", "named=-3", *FALSE]
-    # A 64-bit host of version 16: item 1027 beside the workbook (its bytes after the marker)
-    # and the loader workbook, item 1018.
-    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
+    # A host of version 16: the add-in item of its bitness (1027 or 1025) beside the
+    # workbook (its bytes after the marker), and the loader workbook, item 1018.
+    check_loader_folder(journal, app, (addin_kit / f"addin-{host_bitness}.dll").read_bytes())
     assert folder_files(journal)["App.xlsm"] == file_id(WORKBOOK)
     assert ["loader", "1"] in journal
     # Workbooks.Open is called with the system default locale, every other member with 0.
@@ -324,11 +334,11 @@ FAILURES = {
 
 
 @pytest.mark.parametrize("case", FAILURES)
-def test_automation_failure_in_the_message_phase_closes_the_host_quietly(scenario, apps, case):
+def test_automation_failure_in_the_message_phase_closes_the_host_quietly(scenario, stub_apps, case):
     key, received = FAILURES[case]
     scenario.host(**{key: "0x800A03EC The host refuses"})
 
-    driver = scenario.launch(apps("plain").program, "-xlstest")
+    driver = scenario.launch(stub_apps("plain").program, "-xlstest")
 
     assert driver.windows == [], "no box for an automation failure"
     assert driver.exit_code == 0

@@ -15,8 +15,8 @@ def host_started(scenario):
     return any(line[0] == "open" for line in scenario.host_journal())
 
 
-def test_prompt_shows_its_controls_and_the_right_password_continues(scenario, stub_x64, addin_kit):
-    program = protected_app(scenario, stub_x64, addin_kit)
+def test_prompt_shows_its_controls_and_the_right_password_continues(scenario, stub, addin_kit):
+    program = protected_app(scenario, stub, addin_kit)
 
     driver = scenario.launch(program, answers={PROMPT: f"type:{PASSWORD}"})
 

@@ -35,11 +35,20 @@ def shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit):
     return Shelf(tmp_path_factory, sheetpack, stub_x64, addin_kit)
 
 
+# Shows its title in the notice's title, so the settings in use can be seen.
+RESIDENT = {"files": {"notice.txt": b"Welcome."}, "title": OWN_TITLE, "notice": "notice.txt",
+            "options": {"savedState": True}}
+
+
 @pytest.fixture(scope="module")
 def app(shelf):
-    """Shows its title in the notice's title, so the settings in use can be seen."""
-    return shelf.get("resident", files={"notice.txt": b"Welcome."}, title=OWN_TITLE, notice="notice.txt",
-                     options={"savedState": True})
+    return shelf.get("resident", **RESIDENT)
+
+
+@pytest.fixture(scope="module")
+def stub_app(tmp_path_factory, sheetpack, stub, addin_kit):
+    """The same application packed with each stub in turn."""
+    return Shelf(tmp_path_factory, sheetpack, stub, addin_kit).get("resident", **RESIDENT)
 
 
 @pytest.fixture(scope="module")
@@ -50,8 +59,7 @@ def saved_settings(shelf):
     return other.extract(SETTINGS_ITEM)
 
 
-@pytest.fixture
-def state_file(app):
+def state_file_beside(app):
     """App.vstg beside the application, removed after the test."""
     path = app.program.with_suffix(".vstg")
     yield path
@@ -60,12 +68,24 @@ def state_file(app):
     path.unlink(missing_ok=True)
 
 
+@pytest.fixture
+def state_file(app):
+    yield from state_file_beside(app)
+
+
+@pytest.fixture
+def stub_state_file(stub_app):
+    yield from state_file_beside(stub_app)
+
+
 def notices(driver):
     return [w.title for w in driver.windows]
 
 
-def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, app, saved_settings, state_file,
-                                                                          sheetpack, addin_kit):
+def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, stub_app, saved_settings,
+                                                                          stub_state_file, sheetpack, addin_kit,
+                                                                          host_bitness):
+    app, state_file = stub_app, stub_state_file
     state_file.write_bytes(saved_state(saved_settings, WORKBOOK_MARKER + SAVED_WORKBOOK))
     inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state_file, "--json"))
     assert inspected["valid"] and inspected["settings"]["appTitle"] == SAVED_TITLE
@@ -79,7 +99,7 @@ def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenar
     assert driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     assert folder_files(journal)["App.xlsm"] == file_id(SAVED_WORKBOOK)
-    check_loader_folder(journal, app, (addin_kit / "addin-x64.dll").read_bytes())
+    check_loader_folder(journal, app, (addin_kit / f"addin-{host_bitness}.dll").read_bytes())
     assert puts(journal, VISIBLE)[-1] == HIDDEN, "the saved settings keep the host hidden"
     assert 1171 in message_numbers(journal)
     assert events(journal, "launcher") == [["running"]], "the launcher waits after 1171"

@@ -57,8 +57,8 @@ def test_splash_stays_five_seconds_from_its_start(scenario, stub_x64, addin_kit)
     scenario.wait_for_host_end()
 
 
-def test_a_click_closes_the_splash_at_once(scenario, stub_x64, addin_kit):
-    program = splash_app(scenario, stub_x64, addin_kit)
+def test_a_click_closes_the_splash_at_once(scenario, stub, addin_kit):
+    program = splash_app(scenario, stub, addin_kit)
 
     launch = BackgroundLaunch(scenario, program, answers={SPLASH: "wait"})
     splash, seen = launch.wait_for_window(SPLASH)
