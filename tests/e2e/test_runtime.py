@@ -21,8 +21,9 @@ SAVED_STATE_HEADER = struct.Struct("<IIII8sHHIII")
 
 
 @pytest.fixture(scope="module")
-def shelf(tmp_path_factory, sheetpack, stub_x64, runtime_kit):
-    return Shelf(tmp_path_factory, sheetpack, stub_x64, runtime_kit)
+def shelf(tmp_path_factory, sheetpack, stub, runtime_kit):
+    """The applications packed with each stub in turn, run against the host of its bitness."""
+    return Shelf(tmp_path_factory, sheetpack, stub, runtime_kit)
 
 
 def workbook_opens(journal):
