@@ -18,10 +18,13 @@ namespace {
 // The one-byte items the runtime add-in looks for.
 const std::string kPlaceholder(1, '\0');
 const std::string kFlagOne(1, '\x01');
+// The name tables of a kit without them: the header row alone.
+const std::u16string kFunctionNamesHeader = u"Index;English\r\n";
+const std::u16string kErrorNamesHeader = u"English\r\n";
 
 class ItemBuilder {
  public:
-  ItemBuilder(const PackConfig& config, AppItems& out) : config_(config), out_(out) {}
+  ItemBuilder(const PackConfig& config, const AddInKit& kit, AppItems& out) : config_(config), kit_(kit), out_(out) {}
 
   void Build(double packTime) {
     Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
@@ -49,16 +52,24 @@ class ItemBuilder {
   }
 
   void AddAddInKit() {
-    const fs::path& kit = config_.addinKit;
-    std::error_code error;
-    if (!fs::is_directory(kit, error)) throw BadInput(PathToUtf8(kit), "the add-in kit folder does not exist");
-    Items()[ItemId::kAddIn32] = PackItem(AddInDll(kit / "addin-x86.dll", kMachineI386));
-    Items()[ItemId::kAddIn64] = PackItem(AddInDll(kit / "addin-x64.dll", kMachineAmd64));
+    Items()[ItemId::kAddIn32] = PackItem(AddInDll(kit_.addIn32, kMachineI386));
+    Items()[ItemId::kAddIn64] = PackItem(AddInDll(kit_.addIn64, kMachineAmd64));
+    if (!kit_.folder) {
+      // The built-in runtime reads none of the kit's optional items: each gets what an
+      // author's kit without that file gets, with nothing to warn about.
+      Items()[ItemId::kLoaderWorkbook] = PackItem(WriteLoaderWorkbook());
+      Items()[ItemId::kFunctionNames] = PackItem(StringToUtf16LeBytes(kFunctionNamesHeader));
+      Items()[ItemId::kErrorNames] = PackItem(StringToUtf16LeBytes(kErrorNamesHeader));
+      Items()[ItemId::kAddInData] = kPlaceholder;
+      return;
+    }
+    const fs::path& kit = *kit_.folder;
     Items()[ItemId::kLoaderWorkbook] = PackItem(LoaderWorkbook(kit / "loader.xls"));
-    Items()[ItemId::kFunctionNames] = PackItem(NameTable(kit / "1043.txt", u"Index;English\r\n"));
-    Items()[ItemId::kErrorNames] = PackItem(NameTable(kit / "1045.txt", u"English\r\n"));
+    Items()[ItemId::kFunctionNames] = PackItem(NameTable(kit / "1043.txt", kFunctionNamesHeader));
+    Items()[ItemId::kErrorNames] = PackItem(NameTable(kit / "1045.txt", kErrorNamesHeader));
     const fs::path data = kit / "1200.bin";
     // Every item of the table is written: a kit without add-in data gets the placeholder.
+    std::error_code error;
     if (fs::exists(data, error)) {
       Items()[ItemId::kAddInData] = ReadFileBytes(data);
     } else {
@@ -150,6 +161,7 @@ class ItemBuilder {
   }
 
   const PackConfig& config_;
+  const AddInKit& kit_;
   AppItems& out_;
 };
 
@@ -169,8 +181,14 @@ std::string BuildSettingsRecord(const PackConfig& config, double packTime) {
   return WriteAppSettings(record);
 }
 
-AppItems BuildAppItems(const PackConfig& config, double packTime) {
+AddInKit AuthorKit(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) throw BadInput(PathToUtf8(folder), "the add-in kit folder does not exist");
+  return {folder / "addin-x86.dll", folder / "addin-x64.dll", folder};
+}
+
+AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime) {
   AppItems out;
-  ItemBuilder(config, out).Build(packTime);
+  ItemBuilder(config, kit, out).Build(packTime);
   return out;
 }

@@ -2,7 +2,9 @@
 // The packed items of an application, made from its configuration: every item the
 // executable must carry, with placeholders where the application has none.
 #include <cstdint>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +15,21 @@ struct AppItems {
   std::vector<std::string> warnings;      // one line each, for the user
 };
 
-// Reads every file the configuration names. `packTime` is an OLE Automation date.
-// Throws PackError (bad input) naming the file at fault.
-AppItems BuildAppItems(const PackConfig& config, double packTime);
+// Where the add-ins come from: an author's kit folder, whose optional files (loader,
+// name tables, add-in data) are packed as well, or the runtime shipped with sheetpack,
+// which needs none of them.
+struct AddInKit {
+  std::filesystem::path addIn32;
+  std::filesystem::path addIn64;
+  std::optional<std::filesystem::path> folder;  // the author's kit; none for the built-in one
+};
+
+// The kit folder an author names with "addinKit".
+AddInKit AuthorKit(const std::filesystem::path& folder);
+
+// Reads every file the configuration and the kit name. `packTime` is an OLE Automation
+// date. Throws PackError (bad input) naming the file at fault.
+AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime);
 
 // The settings record for the configuration (item 1100, plain).
 std::string BuildSettingsRecord(const PackConfig& config, double packTime);

@@ -25,7 +25,8 @@ const CommandSpec kBuild = {
     "usage: sheetpack build CONFIG.json -o APP.exe [--stub STUB.exe] [--strip-signature] [-q|-v]\n"
     "\n"
     "Writes a packaged application: a copy of the launcher stub carrying the workbook,\n"
-    "the add-in kit, the settings and the other items the configuration names.\n"
+    "the add-in kit, the settings and the other items the configuration names. Without\n"
+    "\"addinKit\" the runtime add-ins shipped with sheetpack are packed.\n"
     "\n"
     "  -o APP.exe          the executable to write (replaced atomically)\n"
     "  --stub STUB.exe     the launcher stub to start from; by default the one shipped\n"
@@ -94,6 +95,13 @@ fs::path ChooseStub(const ParsedArgs& args, const PackConfig& config, const Comm
   return stub;
 }
 
+AddInKit ChooseAddInKit(const PackConfig& config, const CommandContext& context) {
+  if (config.addinKit) return AuthorKit(*config.addinKit);
+  AddInKit kit{LocateRuntimeAddIn("x86", context.executable), LocateRuntimeAddIn("x64", context.executable), {}};
+  context.Note("add-in kit: the runtime in " + PathToUtf8(kit.addIn64.parent_path()));
+  return kit;
+}
+
 bool SameFile(const fs::path& a, const fs::path& b) {
   std::error_code error;
   return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
@@ -121,7 +129,8 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
     throw BadInput(PathToUtf8(stubPath), "is an " + machine + " stub, but the configuration asks for " + config.arch);
   }
 
-  AppItems items = BuildAppItems(config, PackTime());
+  const AddInKit kit = ChooseAddInKit(config, context);
+  AppItems items = BuildAppItems(config, kit, PackTime());
   for (const std::string& warning : items.warnings) context.Warn(warning);
 
   ResourceTree tree = stub.tree;

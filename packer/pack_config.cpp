@@ -66,7 +66,6 @@ class ConfigReader {
       handler->second(key, value);
     }
     if (!root.contains("workbook")) throw Fail("", "missing key 'workbook'");
-    if (!root.contains("addinKit")) throw Fail("", "missing key 'addinKit'");
     return config;
   }
 

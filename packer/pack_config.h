@@ -30,7 +30,7 @@ struct PackConfig {
   std::optional<std::filesystem::path> notice;
   std::map<int32_t, std::string> texts;  // override key -> UTF-8 text
   std::optional<std::filesystem::path> icon;
-  std::filesystem::path addinKit;
+  std::optional<std::filesystem::path> addinKit;  // none: the runtime's add-ins shipped with sheetpack
   std::string arch = "x64";
   bool archGiven = false;
   std::optional<VersionInfoConfig> versionInfo;

@@ -35,3 +35,11 @@ fs::path LocateStub(const std::string& arch, const fs::path& executable) {
     throw PackError(missing.Code(), std::string(missing.what()) + "; name a stub with --stub");
   }
 }
+
+fs::path LocateRuntimeAddIn(const std::string& arch, const fs::path& executable) {
+  try {
+    return LocateShippedFile("addin-" + arch + ".dll", executable, PathFromUtf8(SHEETPACK_RUNTIME_KIT_DIR));
+  } catch (const PackError& missing) {
+    throw PackError(missing.Code(), std::string(missing.what()) + "; name an add-in kit with \"addinKit\"");
+  }
+}

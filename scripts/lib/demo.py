@@ -1,7 +1,8 @@
-"""Packs examples/budget with the runtime kit and launches it under Wine against the
-stand-in host, which plays a user who closes Excel after a while; then tells what the
-launcher and the runtime did, in the order the host saw it, and whether the workspace
-was removed. Run by scripts/demo."""
+"""Packs examples/budget as an author would, with no add-in kit of its own (sheetpack packs
+the runtime shipped with it), and launches it under Wine against the stand-in host,
+which plays a user who closes Excel after a while; then tells what the launcher and the
+runtime did, in the order the host saw it, and whether the workspace was removed. Run
+by scripts/demo."""
 import shutil
 import subprocess
 import sys

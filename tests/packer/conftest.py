@@ -1,9 +1,10 @@
 """Fixtures for the sheetpack integration tests.
 
 The tests run the native sheetpack against the real launcher stubs from the win64 and
-win32 build trees (ctest passes their paths in SHEETPACK_STUB_X64/X86). A missing stub
-fails the tests instead of skipping them: scripts/test builds the stubs before it runs
-these tests, so a missing one means the Windows build is broken.
+win32 build trees (ctest passes their paths in SHEETPACK_STUB_X64/X86) and the runtime
+kit of the win64 tree (SHEETPACK_ADDIN_X64/X86). A missing file fails the tests instead
+of skipping them: scripts/test builds the Windows trees before it runs these tests, so
+a missing one means the Windows build is broken.
 """
 import json
 import os
@@ -30,6 +31,12 @@ def _required_file(variable):
 @pytest.fixture(scope="session")
 def sheetpack():
     return _required_file("SHEETPACK")
+
+
+@pytest.fixture(scope="session")
+def runtime_addins():
+    """The runtime's add-ins of the win64 build tree: the kit sheetpack packs without "addinKit"."""
+    return {"x64": _required_file("SHEETPACK_ADDIN_X64"), "x86": _required_file("SHEETPACK_ADDIN_X86")}
 
 
 @pytest.fixture(scope="session")

@@ -129,6 +129,30 @@ def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
     assert report["settings"]["startPassword"] == ""
 
 
+def test_without_a_kit_the_built_in_runtime_and_the_written_loader_are_packed(sheetpack, app, tmp_path,
+                                                                              runtime_addins):
+    # The author's kit without a loader, for the written loader to compare with.
+    (app.kit / "loader.xls").unlink()
+    with_kit = tmp_path / "WithKit.exe"
+    assert build(sheetpack, app, with_kit).returncode == 0
+
+    del app.config["addinKit"]
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe, "-v")
+    assert result.returncode == 0, result.stderr.decode()
+    notes = result.stderr.decode().splitlines()
+    assert f"sheetpack: add-in kit: the runtime in {runtime_addins['x64'].parent}" in notes
+    assert not [line for line in notes if "warning" in line], "the built-in kit lacks nothing"
+
+    assert extract(sheetpack, exe, 1025) == runtime_addins["x86"].read_bytes()
+    assert extract(sheetpack, exe, 1027) == runtime_addins["x64"].read_bytes()
+    assert extract(sheetpack, exe, 1018) == extract(sheetpack, with_kit, 1018)
+    assert [module["name"] for module in inspect_json(sheetpack, exe)["loader"]["modules"]] == ["ThisWorkbook", "Sheet1"]
+    assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
+    assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")
+    assert extract(sheetpack, exe, 1200, "--raw") == b"\x00"
+
+
 NAMES = "Index;English;Deutsch\n1;SUM;SUMME\n2;AVERAGE;MITTELWERT\n3;\u00c4\U0001F600;X\n"
 NAME_TABLE = NAMES.replace("\n", "\r\n").encode("utf-16-le")
 KIT_TEXTS = {

@@ -36,13 +36,13 @@ TEST(PackerPackConfig, ReadsEveryKey) {
 TEST(PackerPackConfig, DefaultsAndAbsolutePaths) {
   const std::string absolute = (fs::current_path() / "book.xlsm").u8string();
   const PackConfig config =
-      ParsePackConfig(R"({"workbook": ")" + absolute + R"(", "addinKit": "kit"})", kConfigFile);
+      ParsePackConfig(R"({"workbook": ")" + absolute + R"("})", kConfigFile);
   EXPECT_EQ(config.workbook, fs::path(absolute));
   EXPECT_EQ(config.workbookFormat, 52);
   EXPECT_EQ(config.arch, "x64");
   EXPECT_FALSE(config.archGiven);
   EXPECT_EQ(config.optionFlags, 0u);
-  EXPECT_FALSE(config.splash || config.notice || config.icon || config.versionInfo);
+  EXPECT_FALSE(config.splash || config.notice || config.icon || config.versionInfo || config.addinKit);
 }
 
 TEST(PackerPackConfig, WorkbookFormatFromExtension) {
@@ -59,7 +59,7 @@ TEST(PackerPackConfig, RefusesBadConfigurationsNamingTheKey) {
       {"{", "malformed JSON"},
       {"[]", "must be a JSON object"},
       {R"({"addinKit": "k"})", "missing key 'workbook'"},
-      {R"({"workbook": "b.xlsm"})", "missing key 'addinKit'"},
+      {R"({"workbook": "b.xlsm", "addinKit": ""})", "key 'addinKit': expected a file name"},
       {"{" + base + R"(, "titel": "x"})", "unknown key 'titel'"},
       {"{" + base + R"(, "title": 5})", "key 'title': expected a text"},
       {"{" + base + R"(, "title": ")" + std::string(128, 'x') + R"("})", "key 'title': longer than 127"},
