@@ -8,3 +8,11 @@ bool IsExistingFile(const std::wstring& path);
 // Creates or truncates the file and writes all bytes in one write; an empty content
 // counts as a failed write, as the C runtime reports it.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+// The long form of a path (every 8.3 short name expanded), in a buffer grown to fit;
+// the path itself when it cannot be had (a file that does not exist).
+std::wstring LongPathForm(const std::wstring& path);
+
+// GetTempPathW, in a buffer grown to fit: the temporary folder with a final backslash;
+// empty when Windows does not give it.
+std::wstring TemporaryFolder();
