@@ -123,13 +123,12 @@ void ItemSeeds() {
   Seed("text_overrides", "packed", PackItem(WriteTextOverrides(texts)));
   Seed("text_overrides", "placeholder", "1");
 
-  for (const auto& [bit, name] : std::map<char, std::string>{{0, "plain"}, {3, "unicode"}}) {
-    Seed("notice_text", "notice-" + name, std::string(1, bit) + notice);
-  }
-  Seed("notice_text", "utf16-mark", std::string(1, 3) + "\xFF\xFE" + Utf16Bytes(u"Welcome to <?APPNAME?>"));
-  Seed("notice_text", "rtf", std::string(1, 0) + "{\\rtf1\\ansi Hello <?APPNAME?>\\par}");
-  Seed("notice_text", "utf8-mark", std::string(1, 0) + "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F <?APPVER?>");
-  Seed("notice_text", "ansi", std::string(1, 0) + "Caf\xE9 <?APPNAME?>");
+  Seed("notice_text", "notice", notice);
+  Seed("notice_text", "utf16-mark", "\xFF\xFE" + Utf16Bytes(u"Welcome to <?APPNAME?>"));
+  Seed("notice_text", "utf16", Utf16Bytes(u"Welcome to <?APPNAME?>"));
+  Seed("notice_text", "rtf", "{\\rtf1\\ansi Hello <?APPNAME?>\\par}");
+  Seed("notice_text", "utf8-mark", "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F <?APPVER?>");
+  Seed("notice_text", "ansi", "Caf\xE9 <?APPNAME?>");
 }
 
 void TextSeeds() {

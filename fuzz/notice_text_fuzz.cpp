@@ -1,6 +1,6 @@
 // The start notice (item 1105): UTF-16 with or without a mark, half a surrogate pair,
 // RTF, UTF-8, ANSI or none of them, classified and converted as the notice dialog does
-// and as `sheetpack inspect` reports it. Windows' IsTextUnicode verdict is an input here.
+// and as `sheetpack inspect` reports it, by the same fixed rules.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,17 +11,16 @@
 #include "packer/notice_kind.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
-  const bool unicodeBefore = data[0] & 1;  // the verdict on the item's bytes
-  const bool unicodeAfter = data[0] & 2;   // and on the bytes the notice goes on with
-  const std::string_view item(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::string_view item(reinterpret_cast<const char*>(data), size);
 
   MacroExpander macros;
   macros.Set(u"APPNAME", u"Budget \xD800<?APPNAME?>");
-  const std::string normalised = NormaliseNoticeBytes(item, unicodeBefore);
+  const std::string normalised = NormaliseNoticeBytes(item);
   FUZZ_CHECK(normalised.size() <= item.size());
+  // The verdict does not change with the normalisation.
+  FUZZ_CHECK(IsUtf16NoticeText(normalised) == IsUtf16NoticeText(item));
 
-  const NoticeContent content = LoadNoticeContent(normalised, unicodeAfter, &macros);
+  const NoticeContent content = LoadNoticeContent(normalised, &macros);
   switch (content.format) {
     case NoticeFormat::Utf16:
       FUZZ_CHECK(content.narrow.empty());
@@ -36,7 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(content.narrow.find('\0') == std::string::npos);
       break;
   }
-  LoadNoticeContent(normalised, unicodeAfter, nullptr);
-  ClassifyNotice(item);
+  LoadNoticeContent(normalised, nullptr);
+
+  // What `sheetpack inspect` reports is what the launcher shows.
+  const NoticeKind kind = ClassifyNotice(item);
+  if (item.size() >= 3) {
+    FUZZ_CHECK((kind == NoticeKind::kRtf) == StartsWithRtf(item));
+    FUZZ_CHECK((kind == NoticeKind::kUtf16) == (!StartsWithRtf(item) && IsUtf16NoticeText(item)));
+    if (kind == NoticeKind::kRtf) FUZZ_CHECK(content.format == NoticeFormat::Rtf);
+    if (kind == NoticeKind::kAnsi) FUZZ_CHECK(content.format == NoticeFormat::Ansi);
+  }
   return 0;
 }

@@ -5,8 +5,8 @@
 
 enum class NoticeKind { kNone, kUtf16, kRtf, kUtf8, kAnsi };
 
-// Text without a byte-order mark counts as UTF-16 the way Windows' IsTextUnicode
-// mostly decides: even length, and mostly zero high bytes where ASCII would have them.
+// The launcher's own rules (launcher/ui/notice_text.h): RTF first, then UTF-16 by its
+// mark or an unmistakable pattern, then UTF-8 (valid up to the first zero byte) or ANSI.
 NoticeKind ClassifyNotice(std::string_view bytes);
 
 // "none", "utf-16", "rtf", "utf-8" or "ansi".

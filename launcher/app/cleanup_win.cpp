@@ -4,7 +4,6 @@
 
 #include <io.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "launcher/payload/files_win.h"
@@ -23,19 +22,15 @@ void DeleteWithRetries(const std::wstring& path) {
   }
 }
 
+// The folder part with its final separator, split at the last backslash or slash, of
+// any length (the C runtime's _wsplitpath_s gives up at 260 characters, and its
+// invalid-parameter handler may end the process).
 std::wstring FolderOf(const std::wstring& path) {
-  wchar_t drive[260] = {}, folder[260] = {}, name[260] = {}, extension[260] = {};
-  _wsplitpath_s(path.c_str(), drive, 260, folder, 260, name, 260, extension, 260);
-  return std::wstring(drive) + folder;
+  const size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
 }
 
-std::wstring LongTempFolder() {
-  wchar_t temp[512] = {};
-  GetTempPathW(512, temp);
-  wchar_t longTemp[1024] = {};
-  GetLongPathNameW(temp, longTemp, 1024);
-  return longTemp;
-}
+std::wstring LongTempFolder() { return LongPathForm(TemporaryFolder()); }
 
 }  // namespace
 

@@ -59,7 +59,8 @@ void EndMessagePhase(LauncherState& state) {
       QuitHost(host);
       throw LaunchEndFailed{};
     }
-    PostMessageW(state.hostWindow, AddInMessage::kEndOfMessages, 0, 0);
+    // Posted to a null window it would become a thread message to the launcher itself.
+    if (state.hostWindow) PostMessageW(state.hostWindow, AddInMessage::kEndOfMessages, 0, 0);
     state.host.Reset();
   } catch (...) {
     CloseHostWorkbooks(host);
@@ -88,7 +89,7 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
 
   startTime = clock();
   if (!state.testFlag && state.silentStart == 0 && state.HasOption(OPT_SHOW_SPLASH)) {
-    state.splashThread.reset(CreateThread(nullptr, 0, SplashThread, nullptr, 0, &state.splashThreadId));
+    StartSplashThread(state.splashThread, state.splashThreadId);
   }
 
   if (state.HasOption(OPT_CHECK_HOST_VERSION) && state.hostVersion <= 9) {
@@ -104,7 +105,10 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   state.hostWindow = FindHostMainWindow(state.host.Get(), state.hostVersion);
   SetHostCaption(state.host.Get(), BuiltInText(TextId::kAppTitle));
   GiveHostTheIcon(state);
-  if (state.HasOption(OPT_SAVED_STATE)) CreateResidentEvent(state);
+  if (state.HasOption(OPT_SAVED_STATE) && !CreateResidentEvent(state)) {
+    CloseSplashNow(state);
+    return Outcome::Failed;
+  }
 
   SendAddInMessages(state, languageByte);
 

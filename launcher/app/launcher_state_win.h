@@ -40,6 +40,7 @@ struct LauncherState {
   ScopedHandle splashThread;
   ScopedHandle singleInstanceMutex;
   ScopedHandle residentEvent;
+  ScopedHandle hostProcess;  // saved-state mode: its end ends the resident wait
   std::unique_ptr<MacroExpander> macros;
   HICON bigIcon = nullptr;
   HICON smallIcon = nullptr;

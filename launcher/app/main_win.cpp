@@ -1,7 +1,7 @@
-// The launcher's process entry: cleanup mode, or a normal run with its last-resort
-// message boxes. No exception leaves this function.
+// The launcher's process entry: its own entry point, which confines library loading to
+// the system folder before the C runtime starts; then cleanup mode, or a normal run with
+// its last-resort message boxes. No exception leaves this function.
 #include <windows.h>
-#include <gdiplus.h>
 
 #include <cstdlib>
 #include <string>
@@ -11,9 +11,11 @@
 #include "launcher/app/command_line.h"
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/run_launcher_win.h"
+#include "launcher/app/system_library_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/host/com_error_win.h"
 #include "launcher/payload/utf.h"
+#include "launcher/ui/gdiplus_win.h"
 
 namespace {
 
@@ -38,13 +40,33 @@ bool RunCleanupMode(const std::vector<std::wstring>& args) {
 
 }  // namespace
 
+// The C runtime's entry point for a GUI program (MinGW's crt2u.o with -municode): it
+// runs the runtime's initialisers and every static constructor, then wWinMain.
+extern "C" int WinMainCRTStartup(void);
+
+// The process's entry point (linked with -e). Windows calls it once the static imports
+// are loaded (ADVAPI32, GDI32, KERNEL32, msvcrt, ole32, OLEAUT32, SHELL32, USER32, all
+// known DLLs) and MinGW's TLS callbacks have run (they load nothing); every C and C++
+// initialiser runs after it, inside WinMainCRTStartup: the first static constructor
+// that loads a library by name (the stack protector's, which starts the cryptographic
+// provider, and LauncherState's CoInitialize) already finds the search confined. No
+// stack protector here: the guard value changes inside WinMainCRTStartup, which never
+// returns to this frame anyway.
+extern "C" __attribute__((no_stack_protector))
+#if defined(__i386__)
+__attribute__((force_align_arg_pointer))
+#endif
+int SheetpackEntry(void) {
+  RestrictLibrarySearch();
+  return WinMainCRTStartup();
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::vector<std::wstring> args = Arguments();
   if (RunCleanupMode(args)) return 1;
 
-  ULONG_PTR gdiplusToken = 0;
-  Gdiplus::GdiplusStartupInput gdiplusInput;
-  Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+  LoadIndirectSystemLibraries();
+  ULONG_PTR gdiplusToken = StartGdiplus();
 
   try {
     RunLauncher(args);
@@ -59,7 +81,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
   }
 
-  Gdiplus::GdiplusShutdown(gdiplusToken);
+  ShutdownGdiplus(gdiplusToken);
   if (g_state.HasOption(OPT_SAVED_STATE)) CleanupFiles(g_state.workbookFilePath, g_state.addInFilePath);
   return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The one way a text reaches the user: override table first, then the built-in table,
-// then macro expansion; and notice4user, the exception that carries such a text.
+// The one way a text reaches the user: override table first, then the built-in table
+// (backslash-n in either becomes a line feed), then macro expansion; and notice4user,
+// the exception that carries such a text.
 #include <exception>
 #include <string>
 #include <utility>

@@ -5,26 +5,21 @@
 #include "launcher/app/command_line.h"
 #include "launcher/app/launch_win.h"
 #include "launcher/app/launcher_state_win.h"
+#include "launcher/app/own_path_win.h"
 #include "launcher/app/resident_win.h"
+#include "launcher/app/system_library_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/utf.h"
 
 namespace {
 
-// The own path comes from argv[0]; without a folder in it, from the module.
-void RecordOwnPath(LauncherState& state, const std::wstring& argv0) {
-  state.exePath = argv0;
-  size_t slash = argv0.rfind(L'\\');
-  if (slash != std::wstring::npos) {
-    state.exeFolder = argv0.substr(0, slash);
-    return;
-  }
-  wchar_t module[512] = {};
-  if (GetModuleFileNameW(nullptr, module, 512) == 0) return;
-  state.exePath = module;
-  slash = state.exePath.rfind(L'\\');
-  if (slash != std::wstring::npos) state.exeFolder = state.exePath.substr(0, slash);
+// The own path is the module's, however argv[0] spells it: the workbook's name, the
+// saved state, the icons and the single-instance guard all follow from it.
+void RecordOwnPath(LauncherState& state) {
+  state.exePath = OwnModulePath();
+  const size_t slash = state.exePath.rfind(L'\\');
+  state.exeFolder = slash != std::wstring::npos ? state.exePath.substr(0, slash) : std::wstring();
 }
 
 void ReadArguments(LauncherState& state, const std::vector<std::wstring>& args) {
@@ -36,8 +31,9 @@ void ReadArguments(LauncherState& state, const std::vector<std::wstring>& args) 
   state.silentStart = parsed.silentStart;
 }
 
+// From the system folder only: a copy beside the executable would run its DllMain.
 void LoadRichEditLibrary() {
-  if (!GetModuleHandleW(L"MSFTEDIT.DLL")) LoadLibraryW(L"MSFTEDIT.DLL");
+  if (!GetModuleHandleW(L"MSFTEDIT.DLL")) LoadSystemLibrary(L"MSFTEDIT.DLL");
 }
 
 }  // namespace
@@ -46,7 +42,7 @@ int RunLauncher(const std::vector<std::wstring>& args) {
   LauncherState& state = State();
   try {
     SeedRandomGenerator();
-    if (!args.empty()) RecordOwnPath(state, args[0]);
+    RecordOwnPath(state);
     ReadArguments(state, args);
     LoadRichEditLibrary();
     LaunchApplication();

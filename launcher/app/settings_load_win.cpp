@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
-
 #include "launcher/app/launcher_state_win.h"
+#include "launcher/app/own_path_win.h"
 #include "launcher/payload/item_ids.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/resources_win.h"
@@ -18,13 +17,12 @@ void RefreshMacros(LauncherState& state) {
   if (state.macros) state.macros->RefreshMacros(state.settings, LookUpShellFolder);
 }
 
-// One launcher per executable path: the mutex is named after the path.
+// One launcher per executable file: the mutex is named after its normalised path.
 void TakeSingleInstanceGuard(LauncherState& state) {
-  std::wstring name = state.exePath;
-  std::replace(name.begin(), name.end(), L'\\', L'_');
+  const std::wstring name = SingleInstanceMutexName(state.exePath);
   state.singleInstanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    throw notice4user(ReplaceBackslashN(MessageTextUtf8(OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning)));
+    throw notice4user(MessageTextUtf8(OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning));
   }
 }
 

@@ -7,10 +7,11 @@
 
 namespace {
 
-// wCodes map into FACILITY_ITF from code 0x200 on; from 0xFE00 they share the last code.
+// wCodes map into FACILITY_ITF from code 0x200 on; from 0xFE00 on, where 0x200 + wCode
+// would leave the 16-bit code, they share its last value, 0xFFFF.
 constexpr WORD kWCodeBase = 0x200;
 constexpr WORD kWCodeCeiling = 0xFE00;
-constexpr WORD kWCodeLastCode = 0x3FF;
+constexpr WORD kWCodeLastCode = 0xFFFF;
 
 // The HRESULT a server meant by its EXCEPINFO: its scode, or else its wCode mapped the way
 // OLE Automation clients have always mapped it.

@@ -12,10 +12,66 @@ namespace {
 
 constexpr uint32_t kContainerConstant = 0x100;
 
-// Deflate cannot expand data by more than this: a 258-byte match costs at least two
-// bits. The inflated-size field only sizes the output buffer, so a damaged or hostile
-// field (0xFFFFFFFF on a tiny item) must not make us allocate gigabytes for nothing.
-constexpr uint64_t kMaxInflateRatio = 1032;
+// The output grows while the stream inflates, from this size (or the header's, when
+// smaller) by doubling, and never beyond the header's inflated size: memory follows
+// the data the stream really holds, whatever the header claims (a forged 0xFFFFFFFF on
+// a 5 MB stream must not reserve 4 GB).
+constexpr size_t kFirstOutputSize = 64 * 1024;
+
+// zlib's stream in a scope: inflateEnd runs on every way out.
+class Inflater {
+ public:
+  Inflater() = default;
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  ~Inflater() {
+    if (started_) inflateEnd(&stream_);
+  }
+  bool Start() {
+    started_ = inflateInit(&stream_) == Z_OK;
+    return started_;
+  }
+  z_stream& stream() { return stream_; }
+
+ private:
+  z_stream stream_ = {};
+  bool started_ = false;
+};
+
+// Inflates the whole zlib stream at the start of `input` into `out`, which grows as
+// needed up to `limit` bytes. False when the stream is damaged or cut short, or would
+// inflate to more than `limit`. Bytes after the stream's end are ignored.
+bool InflateStream(std::string_view input, uint32_t limit, std::string& out) {
+  Inflater inflater;
+  if (!inflater.Start()) return false;
+  z_stream& stream = inflater.stream();
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  stream.avail_in = static_cast<uInt>(input.size());
+
+  std::string inflated;
+  size_t produced = 0;
+  for (;;) {
+    if (produced == inflated.size()) {
+      // Full: grow, unless the limit is reached. A stream with more to give then fails
+      // below, for inflate cannot make progress without room.
+      const size_t size = inflated.size();
+      const size_t grown = size < kFirstOutputSize ? kFirstOutputSize : size > limit / 2 ? limit : size * 2;
+      if (std::min<size_t>(grown, limit) > size) inflated.resize(std::min<size_t>(grown, limit));
+    }
+    const size_t room = std::min<size_t>(inflated.size() - produced, std::numeric_limits<uInt>::max());
+    stream.next_out = reinterpret_cast<Bytef*>(inflated.data() + produced);
+    stream.avail_out = static_cast<uInt>(room);
+    const int status = inflate(&stream, Z_NO_FLUSH);
+    produced += room - stream.avail_out;
+    if (status == Z_STREAM_END) break;
+    // Z_BUF_ERROR: no progress was possible, with the input used up (cut short) or the
+    // output at its limit (the stream holds more than the header says).
+    if (status != Z_OK) return false;
+  }
+  inflated.resize(produced);
+  out = std::move(inflated);
+  return true;
+}
 
 }  // namespace
 
@@ -38,18 +94,8 @@ bool UnpackContainer(std::string_view bytes, std::string& out) {
 
   // The stream runs to the end of the item; the compressed-size field is not trusted.
   const std::string_view stream = bytes.substr(kContainerHeaderSize);
-  if (stream.size() > std::numeric_limits<uLong>::max()) return false;
-  const uint64_t capacity = std::min<uint64_t>(inflatedSize, stream.size() * kMaxInflateRatio);
-
-  std::string inflated(static_cast<size_t>(capacity), '\0');
-  uLongf produced = static_cast<uLongf>(capacity);
-  const int status = uncompress(reinterpret_cast<Bytef*>(inflated.data()), &produced,
-                                reinterpret_cast<const Bytef*>(stream.data()),
-                                static_cast<uLong>(stream.size()));
-  if (status != Z_OK) return false;
-  inflated.resize(produced);
-  out = std::move(inflated);
-  return true;
+  if (stream.size() > std::numeric_limits<uInt>::max()) return false;
+  return InflateStream(stream, inflatedSize, out);
 }
 
 bool InflatePackedItem(std::string& buffer) {

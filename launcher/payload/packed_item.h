@@ -12,8 +12,10 @@ constexpr uint32_t kWorkbookMarker = 0x30751092;    // starts every workbook ite
 // True when the bytes begin with the container magic (the header may still be bad).
 bool HasContainerMagic(std::string_view bytes);
 
-// Unpacks a container in one inflate call. False (and `out` untouched) when the
-// header is not a valid container header or zlib fails.
+// Unpacks a container, the output growing with the inflated data up to the header's
+// inflated size (never allocated up front from the header's claim). False (and `out`
+// untouched) when the header is not a valid container header, the stream is damaged or
+// cut short, or it inflates to more than the header says.
 bool UnpackContainer(std::string_view bytes, std::string& out);
 
 // Replaces the buffer by its unpacked bytes when it holds a container that unpacks;

@@ -46,8 +46,13 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
     name += launcherPath.substr(slash + 1);
   }
 
-  size_t extensionAt = LowerAscii(name).rfind(GetText(TextId::kLauncherExtension));
+  // Only the file-name part is searched: a folder such as C:\tools.exe.d must not take
+  // the extension's place and move the workbook out of the workspace.
+  const size_t nameStart = slash != std::u16string_view::npos ? name.rfind(u'\\') + 1 : 0;
+  const std::u16string fileName = LowerAscii(std::u16string_view(name).substr(nameStart));
+  size_t extensionAt = fileName.rfind(GetText(TextId::kLauncherExtension));
   if (extensionAt == std::u16string::npos) return name;
+  extensionAt += nameStart;
 
   std::u16string base = name.substr(0, extensionAt);
   std::u16string extension = WorkbookExtension(workbookFormat);

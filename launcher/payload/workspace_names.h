@@ -13,7 +13,8 @@
 void MakeRandomName(size_t length, std::u16string& name, const std::function<int()>& nextRandom);
 
 // The workbook file's path: the launcher's file name inside `folder`, with the
-// launcher's extension replaced by the workbook format's, numbered "Name(1).xlsm",
+// launcher's extension (its last occurrence in the file name, never in a folder's name)
+// replaced by the workbook format's, numbered "Name(1).xlsm",
 // "Name(2).xlsm", ... while `exists` reports the name (or the name plus ".xls") taken.
 std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string_view launcherPath,
                                       int32_t workbookFormat,

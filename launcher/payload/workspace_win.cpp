@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/wide_win.h"
@@ -34,12 +35,6 @@ std::wstring RandomName() {
 std::wstring WithBackslash(std::wstring folder) {
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   return folder;
-}
-
-std::wstring TempPath() {
-  wchar_t buffer[1024] = {};
-  GetTempPathW(1024, buffer);
-  return buffer;
 }
 
 // A security descriptor that grants the current user, and nobody else, full access,
@@ -94,18 +89,19 @@ std::wstring EnvironmentValue(const wchar_t* name) {
   return value ? value : L"";
 }
 
-}  // namespace
+// The places a workspace may go, in order: the temporary folder, the system's TEMP
+// setting, %TEMP%, %TMP%, the launcher's folder.
+std::vector<std::wstring> WorkspaceParents(const LauncherState& state) {
+  return {TemporaryFolder(), SystemTempSetting(), EnvironmentValue(L"TEMP"), EnvironmentValue(L"TMP"),
+          state.exeFolder};
+}
 
-bool CreateWorkspaceFolder(LauncherState& state) {
-  OwnerOnlyDescriptor owner;
-  if (!owner.Build()) return false;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, owner.descriptor, FALSE};
-
-  // The names are predictable, so another process may have taken the next one first:
-  // the folder is created in one step that fails on an existing name, never reused.
-  std::wstring temp = WithBackslash(TempPath());
+// The names are predictable, so another process may have taken the next one first: the
+// folder is created in one step that fails on an existing name, never reused.
+bool CreateWorkspaceFolderIn(const std::wstring& parent, SECURITY_ATTRIBUTES& attributes, LauncherState& state) {
+  const std::wstring base = WithBackslash(parent);
   for (int attempt = 0; attempt < kWorkspaceFolderAttempts; ++attempt) {
-    std::wstring candidate = temp + RandomName();
+    std::wstring candidate = base + RandomName();
     if (CreateDirectoryW(candidate.c_str(), &attributes)) {
       state.workspaceFolder = candidate;
       return true;
@@ -115,13 +111,31 @@ bool CreateWorkspaceFolder(LauncherState& state) {
   return false;
 }
 
+}  // namespace
+
+bool CreateWorkspaceFolder(LauncherState& state) {
+  OwnerOnlyDescriptor owner;
+  if (!owner.Build()) return false;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, owner.descriptor, FALSE};
+
+  // A temporary folder that does not exist (TMP naming a removed folder) or does not
+  // take a new folder passes the workspace on to the next place.
+  for (const std::wstring& parent : WorkspaceParents(state)) {
+    if (Accessible(parent) && CreateWorkspaceFolderIn(parent, attributes, state)) return true;
+  }
+  return false;
+}
+
 std::wstring GetWorkspaceFolder(LauncherState& state) {
   if (!state.workspaceFolder.empty()) return state.workspaceFolder;
-  std::wstring folder = TempPath();
-  if (!Accessible(folder)) folder = SystemTempSetting();
-  if (!Accessible(folder)) folder = EnvironmentValue(L"TEMP");
-  if (!Accessible(folder)) folder = EnvironmentValue(L"TMP");
-  if (!Accessible(folder)) folder = state.exeFolder;
+  const std::vector<std::wstring> parents = WorkspaceParents(state);
+  std::wstring folder = parents.back();
+  for (const std::wstring& parent : parents) {
+    if (Accessible(parent)) {
+      folder = parent;
+      break;
+    }
+  }
   state.workspaceFolder = folder;
   return folder;
 }

@@ -6,9 +6,10 @@
 
 struct LauncherState;
 
-// Creates a new folder, readable and writable by the current user only, under the
-// temporary folder and makes it the workspace folder. False when no folder could be
-// created (the workspace folder then stays empty).
+// Creates a new folder, readable and writable by the current user only, and makes it
+// the workspace folder: under the temporary folder or, when that does not exist or does
+// not take it, under the next place of GetWorkspaceFolder's list. False when no folder
+// could be created anywhere (the workspace folder then stays empty).
 bool CreateWorkspaceFolder(LauncherState& state);
 
 // The workspace folder; when none has been created, the first usable of: the

@@ -1,6 +1,7 @@
 #include "launcher/ui/contact_link.h"
 
 #include "launcher/payload/message_texts.h"
+#include "launcher/payload/utf.h"
 
 namespace {
 
@@ -16,6 +17,16 @@ std::u16string AsciiLower(const std::u16string& text) {
 bool StartsLongerThan(const std::u16string& text, const std::u16string& prefix) {
   return !prefix.empty() && text.size() > prefix.size() && text.compare(0, prefix.size(), AsciiLower(prefix)) == 0;
 }
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+// The only schemes the shell is given: the browser's and the mail program's.
+constexpr const char16_t* kOpenedSchemes[] = {u"http:", u"https:", u"mailto:"};
+constexpr char16_t kWebPrefix[] = u"www.";
+constexpr char16_t kSecureWeb[] = u"https://";
 
 }  // namespace
 
@@ -39,7 +50,42 @@ std::u16string ComposeContactTarget(const std::u16string& contact, const std::u1
   if (IsWebAddress(contact, texts)) return contact;
   std::u16string target = texts.mailPrefix + contact;
   target += contact.find(u'?') == std::u16string::npos ? u'?' : u'&';
-  target += texts.subjectField + subject;
-  if (!body.empty()) target += texts.bodyField + body;
+  target += texts.subjectField + PercentEncode(subject);
+  if (!body.empty()) target += texts.bodyField + PercentEncode(body);
   return target;
+}
+
+std::u16string PercentEncode(const std::u16string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::u16string encoded;
+  // A lone surrogate has no UTF-8 form: it goes in as U+FFFD.
+  std::u16string valid = text;
+  for (size_t i = 0; i < valid.size(); ++i) {
+    const char16_t c = valid[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 && valid[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      valid[i] = 0xFFFD;
+    }
+  }
+  for (const char byte : Utf16ToUtf8(valid)) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (IsUnreserved(c)) {
+      encoded += static_cast<char16_t>(c);
+    } else {
+      encoded += u'%';
+      encoded += static_cast<char16_t>(kHex[c >> 4]);
+      encoded += static_cast<char16_t>(kHex[c & 0x0F]);
+    }
+  }
+  return encoded;
+}
+
+std::u16string ShellLinkTarget(const std::u16string& link) {
+  const std::u16string lower = AsciiLower(link);
+  for (const char16_t* scheme : kOpenedSchemes) {
+    if (StartsLongerThan(lower, scheme)) return link;
+  }
+  if (StartsLongerThan(lower, kWebPrefix)) return kSecureWeb + link;
+  return std::u16string();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The target the password dialog's contact button opens: the author's web address
-// as it stands, or a mail link with subject and body composed around the author's
-// mail address.
+// The links the launcher hands to the shell: the password dialog's contact button (the
+// author's web address, or a mail link with subject and body composed around the
+// author's mail address) and the links of the start notice; and the rule that decides
+// which of them may be opened at all.
 #include <array>
 #include <string>
 
@@ -19,6 +20,20 @@ ContactLinkTexts BuiltInContactLinkTexts();
 // the web prefixes.
 bool IsWebAddress(const std::u16string& contact, const ContactLinkTexts& texts);
 
-// Subject and body go in as they are, without escaping; an empty body adds nothing.
+// A web address as it stands, or the mail link; subject and body go in percent-encoded
+// (an "&" in a title would end the subject, a line feed in the body the link); an
+// empty body adds nothing. What may open is ShellLinkTarget's decision.
 std::u16string ComposeContactTarget(const std::u16string& contact, const std::u16string& subject,
                                     const std::u16string& body, const ContactLinkTexts& texts);
+
+// Percent-encodes text for a field of a mail link (RFC 6068): its UTF-8 bytes, every
+// byte but the unreserved characters A-Z a-z 0-9 - . _ ~ as %XX.
+std::u16string PercentEncode(const std::u16string& text);
+
+// What the shell may be given for a link: an http:, https: or mailto: target as it
+// stands (the scheme compared without regard to case, something after it); a "www."
+// address with "https://" in front (as it stands the shell would look it up as a file
+// first, in the current folder and on the search path, and run a program planted
+// under that name); for anything else (file:, other schemes, plain names) nothing: an
+// empty text, and nothing is opened.
+std::u16string ShellLinkTarget(const std::u16string& link);

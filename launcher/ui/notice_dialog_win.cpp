@@ -1,8 +1,5 @@
 #include "launcher/ui/notice_dialog_win.h"
 
-#include <gdiplus.h>
-#include <shellapi.h>
-
 #include <cstring>
 
 #include "launcher/app/launcher_state_win.h"
@@ -11,6 +8,7 @@
 #include "launcher/payload/utf.h"
 #include "launcher/ui/info_sign.h"
 #include "launcher/ui/notice_layout.h"
+#include "launcher/ui/shell_link_win.h"
 
 namespace {
 
@@ -45,14 +43,6 @@ std::wstring AnsiToWide(const std::string& text) {
   return wide;
 }
 
-void OpenTarget(const std::wstring& target) {
-  SHELLEXECUTEINFOW info = {};
-  info.cbSize = sizeof info;
-  info.lpFile = target.c_str();
-  info.nShow = SW_SHOW;
-  ShellExecuteExW(&info);
-}
-
 // The sign's PNG bytes in a global block, wrapped in a stream that owns the block.
 ComPtr<IStream> InfoSignStream() {
   ComPtr<IStream> stream;
@@ -78,15 +68,13 @@ CDialogTemplate::~CDialogTemplate() {
 }
 
 void CDialogTemplate::LoadNoticeText(std::string_view bytes, const MacroExpander* expander) {
-  const bool unicode = IsTextUnicode(bytes.data(), static_cast<int>(bytes.size()), nullptr) != FALSE;
-  content_ = LoadNoticeContent(bytes, unicode, expander);
+  content_ = LoadNoticeContent(bytes, expander);
 }
 
 void CDialogTemplate::LoadInformationPicture() {
   ComPtr<IStream> stream = InfoSignStream();
   if (!stream) return;
-  auto image = std::make_unique<Gdiplus::Image>(stream.Get());
-  if (image->GetLastStatus() == Gdiplus::Ok && image->GetWidth() > 0) informationPicture_ = std::move(image);
+  informationPicture_ = GdiplusPicture::Load(stream.Get());
 }
 
 void CDialogTemplate::SetWindowIcon(HICON icon) {
@@ -95,11 +83,11 @@ void CDialogTemplate::SetWindowIcon(HICON icon) {
 }
 
 int CDialogTemplate::SignWidth() const {
-  return informationPicture_ ? static_cast<int>(informationPicture_->GetWidth()) : 0;
+  return informationPicture_ ? static_cast<int>(informationPicture_->Width()) : 0;
 }
 
 int CDialogTemplate::SignHeight() const {
-  return informationPicture_ ? static_cast<int>(informationPicture_->GetHeight()) : 0;
+  return informationPicture_ ? static_cast<int>(informationPicture_->Height()) : 0;
 }
 
 bool CDialogTemplate::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -193,12 +181,7 @@ void CDialogTemplate::SetRichEditText() {
       text = ToWide(WithoutByteOrderMark(content_.wide));
       break;
     case NoticeFormat::Ansi:
-      // Bytes that open with a UTF-16 mark are UTF-16 whatever the verdict was.
-      if (content_.narrow.compare(0, 2, "\xFF\xFE") == 0) {
-        text = ToWide(Utf16LeBytesToString(std::string_view(content_.narrow).substr(2)));
-      } else {
-        text = AnsiToWide(content_.narrow);
-      }
+      text = AnsiToWide(content_.narrow);
       break;
   }
   if (text.empty()) return;
@@ -256,16 +239,7 @@ void CDialogTemplate::Resize(int width) {
 void CDialogTemplate::OnPaint() {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(m_hWnd, &paint);
-  if (informationPicture_) {
-    Gdiplus::Graphics graphics(dc);
-    graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighQuality);
-    graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    Gdiplus::RectF bounds;
-    Gdiplus::Unit unit = Gdiplus::UnitPixel;
-    informationPicture_->GetBounds(&bounds, &unit);
-    graphics.DrawImage(informationPicture_.get(), kNoticeMargin, kNoticeMargin, static_cast<INT>(bounds.Width),
-                       static_cast<INT>(bounds.Height));
-  }
+  if (informationPicture_) informationPicture_->Draw(dc, kNoticeMargin, kNoticeMargin);
   EndPaint(m_hWnd, &paint);
 }
 
@@ -275,7 +249,8 @@ void CDialogTemplate::OnLinkClicked(const CHARRANGE& range) {
   if (range.cpMax > range.cpMin && static_cast<size_t>(range.cpMax - range.cpMin) < kLinkCapacity) {
     wchar_t link[kLinkCapacity] = {};
     richEdit_.GetTextRange(range.cpMin, range.cpMax, link, kLinkCapacity);
-    if (link[0]) OpenTarget(link);
+    // Only http:, https: and mailto: links open (a www. address as https://).
+    if (link[0]) OpenLinkInShell(FromWide(link));
   }
   HideCaret(richEdit_.m_hWnd);
   if (!buttons_.empty()) SetFocus(buttons_.front());
@@ -285,8 +260,7 @@ bool ShowNotice(const std::string& text, HICON firstIcon, HICON secondIcon) {
   LauncherState& state = State();
   if (state.testFlag) return false;
   try {
-    const bool unicode = IsTextUnicode(text.data(), static_cast<int>(text.size()), nullptr) != FALSE;
-    const std::string normalised = NormaliseNoticeBytes(text, unicode);
+    const std::string normalised = NormaliseNoticeBytes(text);
     if (normalised.empty()) return false;
 
     CDialogTemplate dialog;

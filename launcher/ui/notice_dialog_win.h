@@ -12,12 +12,9 @@
 
 #include "launcher/app/scoped_win.h"
 #include "launcher/ui/dialog_impl_win.h"
+#include "launcher/ui/gdiplus_win.h"
 #include "launcher/ui/notice_text.h"
 #include "launcher/ui/rich_edit_win.h"
-
-namespace Gdiplus {
-class Image;
-}
 
 class MacroExpander;
 
@@ -71,7 +68,7 @@ class CDialogTemplate : public CEmptyDialogImpl<CDialogTemplate, kNoticeStyle, k
   std::vector<ButtonEntry> buttonList_;
   std::vector<HWND> buttons_;
   int textHeight_ = 0;
-  std::unique_ptr<Gdiplus::Image> informationPicture_;
+  std::unique_ptr<GdiplusPicture> informationPicture_;
 };
 
 // Shows the notice `text` with the first icon or, when given, the second as the

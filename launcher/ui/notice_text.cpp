@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::string_view kRtfStart = "{\\rtf";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 
 std::string_view UpToFirstZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
 
@@ -18,20 +19,33 @@ std::u16string ExpandWide(const std::u16string& text, const MacroExpander* expan
 
 bool StartsWithRtf(std::string_view bytes) { return bytes.substr(0, kRtfStart.size()) == kRtfStart; }
 
-std::string NormaliseNoticeBytes(std::string_view bytes, bool isTextUnicode) {
-  if (isTextUnicode || StartsWithRtf(bytes)) return std::string(bytes);
+bool IsUtf16NoticeText(std::string_view bytes) {
+  if (StartsWithRtf(bytes)) return false;
+  if (bytes.substr(0, kUtf16Mark.size()) == kUtf16Mark) return true;
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return false;
+  if (bytes.empty() || bytes.size() % 2 != 0) return false;
+  const size_t units = bytes.size() / 2;
+  size_t firstPage = 0;
+  for (size_t i = 0; i < units; ++i) {
+    if (bytes[2 * i] != '\0' && bytes[2 * i + 1] == '\0') ++firstPage;
+  }
+  return firstPage > units / 2;
+}
+
+std::string NormaliseNoticeBytes(std::string_view bytes) {
+  if (StartsWithRtf(bytes) || IsUtf16NoticeText(bytes)) return std::string(bytes);
   return std::string(UpToFirstZero(bytes));
 }
 
-NoticeContent LoadNoticeContent(std::string_view bytes, bool isTextUnicode, const MacroExpander* expander) {
+NoticeContent LoadNoticeContent(std::string_view bytes, const MacroExpander* expander) {
   NoticeContent content;
   try {
-    if (isTextUnicode) {
-      content.format = NoticeFormat::Utf16;
-      content.wide = ExpandWide(Utf16LeBytesToString(bytes), expander);
-    } else if (StartsWithRtf(bytes)) {
+    if (StartsWithRtf(bytes)) {
       content.format = NoticeFormat::Rtf;
       content.narrow = std::string(bytes);
+    } else if (IsUtf16NoticeText(bytes)) {
+      content.format = NoticeFormat::Utf16;
+      content.wide = ExpandWide(Utf16LeBytesToString(bytes), expander);
     } else {
       std::string_view text = UpToFirstZero(bytes);
       if (IsValidUtf8(text)) {

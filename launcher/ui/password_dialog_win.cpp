@@ -1,11 +1,10 @@
 #include "launcher/ui/password_dialog_win.h"
 
-#include <shellapi.h>
-
 #include "launcher/app/launcher_state_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/ui/contact_link.h"
+#include "launcher/ui/shell_link_win.h"
 
 namespace {
 
@@ -134,13 +133,7 @@ void OpenAuthorContact(const std::u16string& authorContact) {
   const MessageTextSources sources = State().TextSources();
   std::u16string subject = GetMessageText(sources, OverrideKey::kContactSubject, TextId::kContactSubject);
   std::u16string body = GetExpandedOverrideText(sources, OverrideKey::kContactBody);
-  std::wstring target = ToWide(ComposeContactTarget(authorContact, subject, body, BuiltInContactLinkTexts()));
-
-  SHELLEXECUTEINFOW info = {};
-  info.cbSize = sizeof info;
-  info.lpFile = target.c_str();
-  info.nShow = SW_SHOW;
-  ShellExecuteExW(&info);
+  OpenLinkInShell(ComposeContactTarget(authorContact, subject, body, BuiltInContactLinkTexts()));
 }
 
 bool AskStartupPassword() {

@@ -100,6 +100,13 @@ bool CSplashWindow::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPAR
   }
 }
 
+void CSplashWindow::Destroy() {
+  // The picture goes first, as the user sees it go at once (its strip of the screen is
+  // erased white right away, while a top-level window may take a moment to vanish).
+  if (pictureChild_.m_hWnd) DestroyWindow(pictureChild_.m_hWnd);
+  if (m_hWnd) DestroyWindow(m_hWnd);
+}
+
 void CSplashWindow::OnCreate() {
   const RECT window = GetWindowRect();
   const RECT client = GetClientRect();
@@ -172,13 +179,19 @@ void RunSplash(ComPtr<IPicture> picture) {
     MsgWaitForMultipleObjectsEx(0, nullptr, kSplashStepMs, QS_KEY | QS_MOUSEBUTTON | QS_POSTMESSAGE, 0);
     timer.Step();
   }
+  splash.Destroy();
 }
 
-DWORD WINAPI SplashThread(LPVOID) {
+DWORD WINAPI SplashThread(LPVOID ready) {
+  // The queue exists from here on, so messages posted to the thread are kept; the
+  // launcher waits for this signal before it posts anything.
+  MSG message;
+  PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  if (ready) {
+    SetEvent(static_cast<HANDLE>(ready));
+    CloseHandle(static_cast<HANDLE>(ready));
+  }
   try {
-    // The queue exists from here on, so messages posted to the thread are kept.
-    MSG message;
-    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     HRESULT com = CoInitialize(nullptr);
     {
       std::string item;
@@ -190,4 +203,28 @@ DWORD WINAPI SplashThread(LPVOID) {
     // The splash is a courtesy: whatever fails, the launch goes on without it.
   }
   return 1;
+}
+
+bool StartSplashThread(ScopedHandle& thread, DWORD& threadId) {
+  threadId = 0;
+  // The thread gets a handle of its own to the event, so that a late signal never
+  // meets a handle the launcher has closed after its wait ran out.
+  ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HANDLE threadsCopy = nullptr;
+  if (ready && !DuplicateHandle(GetCurrentProcess(), ready.get(), GetCurrentProcess(), &threadsCopy, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS)) {
+    threadsCopy = nullptr;
+  }
+  DWORD id = 0;
+  thread.reset(CreateThread(nullptr, 0, SplashThread, threadsCopy, 0, &id));
+  if (!thread) {
+    if (threadsCopy) CloseHandle(threadsCopy);
+    return false;
+  }
+  threadId = id;
+  if (threadsCopy) {
+    const HANDLE waits[] = {ready.get(), thread.get()};
+    WaitForMultipleObjects(2, waits, FALSE, kSplashQueueWaitMs);
+  }
+  return true;
 }

@@ -32,6 +32,11 @@ class CSplashWindow : public CWindowImpl<CSplashWindow> {
 
   // Creates the window, sized and placed for the picture; null when that fails.
   HWND Create();
+  // Destroys the picture and the window, while the whole object still exists: left to
+  // the base class's destructor, the window would be destroyed after this class's
+  // members, and its last messages (WM_ERASEBKGND for the picture's place, WM_DESTROY,
+  // WM_NCDESTROY) would reach a half-destroyed object.
+  void Destroy();
 
   IPicture* Picture() const { return picture_.Get(); }
 
@@ -55,5 +60,16 @@ ComPtr<IPicture> LoadSplashPicture(std::string_view bytes);
 // Shows the splash with this picture (or blank) and runs its loop until it closes.
 void RunSplash(ComPtr<IPicture> picture);
 
-// The splash thread: reads item 1050 and runs the splash. Returns 1.
-DWORD WINAPI SplashThread(LPVOID);
+// The splash thread: creates its message queue and, when `ready` (an event handle the
+// thread takes over) is given, signals it and closes it; then reads item 1050 and runs
+// the splash. Returns 1.
+DWORD WINAPI SplashThread(LPVOID ready);
+
+// How long the launcher waits for the splash thread's message queue at most.
+constexpr DWORD kSplashQueueWaitMs = 3000;
+
+// Starts the splash thread and waits until its message queue exists (or the thread has
+// ended, or kSplashQueueWaitMs have passed), so that the thread messages posted to it
+// from then on are kept: a message posted to a thread without a queue is lost. False,
+// with `thread` null and `threadId` 0, when the thread cannot be started.
+bool StartSplashThread(ScopedHandle& thread, DWORD& threadId);

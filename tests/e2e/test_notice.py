@@ -162,13 +162,18 @@ def client_origin(window, text_bottom, decline_box):
     return left + border, top + height - client_height - border
 
 
-@pytest.mark.parametrize("link,opened", [
-    ("http://example.com/ledger", True),
-    ("http://example.com/" + "a" * 250, False),  # 269 characters: longer than the link buffer
-], ids=["link", "overlong link"])
-def test_a_click_on_a_link_opens_it_unless_it_is_too_long(scenario, stub_x64, addin_kit, wine, link, opened):
-    handled = scenario.folder / "http.journal"
-    register_protocol_handler(wine, "http", handled)
+@pytest.mark.parametrize("link,protocol,opened", [
+    ("http://example.com/ledger", "http", ["http://example.com/ledger"]),
+    ("http://example.com/" + "a" * 250, "http", []),  # 269 characters: longer than the link buffer
+    # Without a scheme the shell would look the name up as a file first: it goes to the browser as https.
+    ("www.example.com/ledger", "https", ["https://www.example.com/ledger"]),
+    # Only http:, https: and mailto: links are opened.
+    ("ftp://example.com/ledger", "ftp", []),
+], ids=["link", "overlong link", "www link", "other scheme"])
+def test_a_click_on_a_link_opens_it_unless_it_is_too_long_or_not_web_or_mail(scenario, stub_x64, addin_kit, wine,
+                                                                             link, protocol, opened):
+    handled = scenario.folder / f"{protocol}.journal"
+    register_protocol_handler(wine, protocol, handled)
     program = notice_app(scenario, stub_x64, addin_kit, f"{link} is where updates are.".encode())
 
     launch = BackgroundLaunch(scenario, program, answers={NOTICE: "wait"})
@@ -182,4 +187,4 @@ def test_a_click_on_a_link_opens_it_unless_it_is_too_long(scenario, stub_x64, ad
             "click", "1")
     launch.result()
 
-    assert targets == ([link] if opened else [])
+    assert targets == opened

@@ -1,5 +1,7 @@
 """The start-up password prompt of a packed application: typed or given with -p, wrong,
 cancelled, closed, and the contact button."""
+from urllib.parse import quote
+
 from harness import message_text
 from ui_support import CONTACT, PASSWORD, TITLE, pack_app, read_handler_journal, register_protocol_handler
 
@@ -83,5 +85,6 @@ def test_contact_button_opens_a_mail_to_the_author_and_cancels(scenario, stub_x6
 
     assert [w.title for w in driver.windows] == [PROMPT], "a cancel: no message follows"
     assert scenario.host_journal() == []
-    subject = message_text(26).replace("<?APPNAME?>", TITLE)
+    # The subject goes in percent-encoded, as a mail link's fields must be.
+    subject = quote(message_text(26).replace("<?APPNAME?>", TITLE), safe="")
     assert read_handler_journal(handled) == [f"mailto:{CONTACT}?subject={subject}"]

@@ -3,9 +3,12 @@ workbook, an invalid one is passed over; the launcher stays after the launch unt
 add-in signals it, then removes its workspace and leaves the saved state alone; a signal
 that comes before the launcher waits, or no launch at all, does not keep it waiting."""
 import json
+import os
 import shutil
+import signal
 import struct
 import time
+from pathlib import Path
 
 import pytest
 
@@ -154,6 +157,51 @@ def test_signal_before_the_wait_still_ends_the_launcher(scenario, app):
         journal = scenario.wait_for_host_end()
         assert [fields[-1] for fields in events(journal, "signal")] == ["1"], f"run {run}"
         assert scenario.left_behind() == [], f"run {run}"
+
+
+@pytest.mark.parametrize("ending", ["quits", "is killed"])
+def test_without_a_signal_the_launcher_ends_with_the_host(scenario, app, ending):
+    """The add-in never signals (it did not load: macros blocked by policy; or the host
+    crashed or was killed): the resident launcher ends when the host's process does and
+    cleans up as after a signal, instead of waiting for ever."""
+    if ending == "quits":
+        scenario.host(quitAfter1171=1500)  # and no signal: after1171 is "nothing"
+    else:
+        scenario.host()
+    launch = BackgroundLaunch(scenario, app.program, "-xlstest", timeout=40)
+    deadline = time.monotonic() + 30
+    while 1171 not in message_numbers(scenario.host_journal()):
+        assert time.monotonic() < deadline, "the launch did not reach its end"
+        time.sleep(0.1)
+    if ending == "is killed":
+        time.sleep(1)
+        assert launch.ended is None, "the launcher waits while the host runs"
+        kill_host(scenario)
+
+    driver = launch.result()
+
+    assert driver.exit_code == 0
+    journal = scenario.host_journal()
+    assert events(journal, "signal") == []
+    assert scenario.left_behind() == []
+
+
+def kill_host(scenario):
+    """Ends the stand-in host's process the hard way, as a crash would: SIGKILL to the
+    Linux process that runs fakehost.exe in this test run's Wine prefix (and to any
+    stand-in host an earlier failed scenario left running there)."""
+    prefix = f"WINEPREFIX={scenario.wine.prefix}".encode()
+    killed = 0
+    for proc in Path("/proc").iterdir():
+        try:
+            command = (proc / "cmdline").read_bytes()
+            environment = (proc / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if b"fakehost.exe" in command.lower() and prefix in environment:
+            os.kill(int(proc.name), signal.SIGKILL)
+            killed += 1
+    assert killed, "no host process found"
 
 
 def test_failed_launch_does_not_wait_for_a_signal_that_cannot_come(scenario, app):

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "launcher/payload/byte_io.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/text_overrides.h"
@@ -59,9 +61,9 @@ TEST_F(MessageTextTest, FallsBackToTheBuiltInText) {
       {"invalid UTF-8 override", OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(GetMessageText(sources, c.key, c.id), expander.ExpandWide(GetText(c.id))) << c.what;
-    EXPECT_EQ(GetMessageTextUtf8(sources, c.key, c.id), expander.ExpandUtf8(GetTextUtf8(c.id)))
-        << c.what;
+    const std::string shown = ReplaceBackslashN(GetTextUtf8(c.id));
+    EXPECT_EQ(GetMessageText(sources, c.key, c.id), expander.ExpandWide(Utf8ToUtf16(shown))) << c.what;
+    EXPECT_EQ(GetMessageTextUtf8(sources, c.key, c.id), expander.ExpandUtf8(shown)) << c.what;
   }
 }
 
@@ -80,10 +82,31 @@ TEST_F(MessageTextTest, WithoutSourcesTextsComeUnexpandedFromTheTable) {
   EXPECT_EQ(GetMessageText({}, OverrideKey::kWarningCaption, TextId::kWarningCaption),
             GetText(TextId::kWarningCaption));
   EXPECT_EQ(GetMessageTextUtf8({}, OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning),
-            GetTextUtf8(TextId::kAlreadyRunning));
+            ReplaceBackslashN(GetTextUtf8(TextId::kAlreadyRunning)));
   EXPECT_NE(GetTextUtf8(TextId::kAlreadyRunning).find("<?APPNAME?>"), std::string::npos);
   EXPECT_EQ(GetMessageText({&overrides, nullptr}, OverrideKey::kWarningCaption, TextId::kWarningCaption),
             u"Huomio <?APPNAME?>");
+}
+
+TEST_F(MessageTextTest, LineBreaksComeFromTheTextNotFromMacroValues) {
+  // Text 43 holds a backslash-n of its own; a title or folder holding one keeps it.
+  ASSERT_NE(GetTextUtf8(TextId::kAlreadyRunning).find("\\n"), std::string::npos);
+  for (const char16_t* title : {u"Sales\\north", u"C:\\Users\\nina"}) {
+    expander.Set(u"APPNAME", title);
+    const std::u16string wide = GetMessageText({nullptr, &expander}, OverrideKey::kAlreadyRunning,
+                                               TextId::kAlreadyRunning);
+    const std::string narrow = GetMessageTextUtf8({nullptr, &expander}, OverrideKey::kAlreadyRunning,
+                                                  TextId::kAlreadyRunning);
+    EXPECT_EQ(wide.find(title), 0u) << Utf16ToUtf8(title);
+    EXPECT_EQ(narrow.find(Utf16ToUtf8(title)), 0u) << Utf16ToUtf8(title);
+    EXPECT_EQ(std::count(wide.begin(), wide.end(), u'\n'), 1) << "the text's own line break";
+    EXPECT_EQ(std::count(narrow.begin(), narrow.end(), '\n'), 1);
+  }
+  // An override's macros are expanded after its line breaks too.
+  const TextOverrideTable table = Overrides({{41, "<?APPNAME?> runs.\\nSwitch to it."}});
+  expander.Set(u"APPNAME", u"Sales\\north");
+  EXPECT_EQ(GetMessageTextUtf8({&table, &expander}, OverrideKey::kAlreadyRunning, TextId::kAlreadyRunning),
+            "Sales\\north runs.\nSwitch to it.");
 }
 
 TEST_F(MessageTextTest, ExpandedOverrideTextHasNoBuiltInDefault) {

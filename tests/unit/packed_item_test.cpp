@@ -124,6 +124,51 @@ TEST(UnpackContainer, HandlesTheLargestExpansionDeflateAllows) {
   EXPECT_EQ(out, zeros);
 }
 
+TEST(UnpackContainer, MemoryFollowsTheDataNotAForgedInflatedSize) {
+  // 5 MB that do not compress, under a header claiming 4 GB: the reader must neither ask
+  // for the 4 GB (bad_alloc in the packer, a silent failure in the 32-bit launcher) nor
+  // keep them reserved.
+  std::string data(5 << 20, '\0');
+  uint32_t seed = 12345;
+  for (char& c : data) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  const std::string packed = PackItem(data);
+  ASSERT_GT(packed.size(), data.size() - data.size() / 100) << "the data should not compress";
+  Header forged;
+  forged.inflatedSize = 0xFFFFFFFF;
+  const std::string container = Container(forged, packed.substr(24));
+
+  std::string out;
+  ASSERT_TRUE(UnpackContainer(container, out));
+  EXPECT_TRUE(out == data);
+  EXPECT_LE(out.capacity(), 2 * data.size()) << "the output grew with the data";
+
+  std::string buffer = container;
+  ASSERT_TRUE(InflatePackedItem(buffer));
+  EXPECT_TRUE(buffer == data);
+  EXPECT_LE(buffer.capacity(), 2 * data.size());
+}
+
+TEST(UnpackContainer, AStreamLongerThanTheHeaderSaysFailsAtTheLimit) {
+  // The output stops growing at the header's size; more data fails the container.
+  const std::string zeros(1 << 20, '\0');
+  const std::string packed = PackItem(zeros);
+  for (uint32_t claimed : {1u, 65535u, 65536u, 65537u, (1u << 20) - 1}) {
+    Header header;
+    header.inflatedSize = claimed;
+    std::string out = "untouched";
+    EXPECT_FALSE(UnpackContainer(Container(header, packed.substr(24)), out)) << claimed;
+    EXPECT_EQ(out, "untouched") << claimed;
+  }
+  Header exact;
+  exact.inflatedSize = 1u << 20;
+  std::string out;
+  ASSERT_TRUE(UnpackContainer(Container(exact, packed.substr(24)), out));
+  EXPECT_TRUE(out == zeros);
+}
+
 TEST(InflatePackedItem, ReplacesOnlyContainersThatUnpack) {
   const std::string packed = PackItem(kText);
   Header badSize;

@@ -85,6 +85,15 @@ TEST(ChooseWorkbookFilePath, NamesAfterTheLauncherAndNumbersTakenNames) {
   }
 }
 
+TEST(ChooseWorkbookFilePath, LooksForTheExtensionInTheFileNameOnly) {
+  auto none = [](const std::u16string&) { return false; };
+  // A temporary folder whose name holds the launcher's extension stays the folder.
+  EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"C:\\tools.exe.d\\Temp\\ws", u"C:\\Apps\\Report.com", 52, none)),
+            "C:\\tools.exe.d\\Temp\\ws\\Report.com");
+  EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"C:\\tools.exe.d\\Temp\\ws", u"C:\\Apps\\Report.exe", 52, none)),
+            "C:\\tools.exe.d\\Temp\\ws\\Report.xlsm");
+}
+
 TEST(ChooseWorkbookFilePath, AddsNoSecondBackslash) {
   auto none = [](const std::u16string&) { return false; };
   EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"W:\\", u"C:\\R.exe", 52, none)), "W:\\R.xlsm");

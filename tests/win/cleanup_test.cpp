@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "test_support_win.h"
 
@@ -100,4 +101,29 @@ TEST(CleanupFiles, CostsNoWaitingForMissingPathsOrFolders) {
   EXPECT_LT(SecondsToClean(subfolder, L""), 0.5);
   EXPECT_TRUE(FolderExists(subfolder));
   RemoveDirectoryW(subfolder.c_str());
+}
+
+TEST(CleanupFiles, RemovesAFolderWhosePathIsLongerThan260Characters) {
+  // Cleanup mode gets whatever -clnd names; a folder part this long made the C runtime's
+  // path splitter fail (or end the process through its invalid-parameter handler).
+  TempFolder folder;
+  std::wstring deep = L"\\\\?\\" + folder.path();
+  std::vector<std::wstring> levels;
+  while (deep.size() < 320) {
+    deep += L"\\" + std::wstring(60, L'd');
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
+    levels.push_back(deep);
+  }
+  const std::wstring workbook = deep + L"\\Report.xlsm";
+  const std::wstring addIn = deep + L"\\pelkostub.dll";
+  WriteFileBytes(workbook, "workbook");
+  WriteFileBytes(addIn, "add-in");
+  ASSERT_TRUE(FileExists(addIn));
+
+  CleanupFiles(workbook, addIn);
+
+  EXPECT_FALSE(FileExists(workbook));
+  EXPECT_FALSE(FileExists(addIn));
+  EXPECT_FALSE(FolderExists(deep)) << "the add-in's folder is removed";
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryW(level->c_str());
 }

@@ -112,7 +112,7 @@ TEST_F(HostDispatchTest, ANullTargetFailsWithEPointer) {
 
 TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
   WriteScenario({"fail.558=0x800A03EC Visible is locked", "fail.392=0x0005 Version by wCode",
-                 "fail.2788=0x80020003 no such member"});
+                 "fail.139=0xFE01 Caption by a high wCode", "fail.2788=0x80020003 no such member"});
   ComPtr<IDispatch> host = StartHost();
   ASSERT_TRUE(host);
 
@@ -130,6 +130,14 @@ TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
     // A wCode maps into the interface facility from 0x200 on.
     EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x80040205));
     EXPECT_EQ(error.Description(), L"Version by wCode");
+  }
+  try {
+    GetHostCaption(host.Get());
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    // From 0xFE00 on, where 0x200 + wCode would not fit, every wCode maps to the last code.
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x8004FFFF));
+    EXPECT_EQ(error.Description(), L"Caption by a high wCode");
   }
   NewJournalLines();
   EXPECT_NO_THROW(SetHostExtraSetting(host.Get()));

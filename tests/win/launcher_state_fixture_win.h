@@ -26,6 +26,7 @@ class LauncherStateTest : public ::testing::Test {
     if (state.eventWatcher && state.eventWatcher->joinable()) state.eventWatcher->join();
     state.eventWatcher.reset();
     state.residentEvent.reset();
+    state.hostProcess.reset();
     state.eventSeen = false;
     state.settings = AppSettings();
     state.workspaceFolder.clear();

@@ -4,16 +4,56 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher_state_fixture_win.h"
+#include "test_support_win.h"
 
 namespace {
 
+// A window of this process standing in for the host's: its process (this one) does
+// not end while the test waits, so only the event can end the wait.
+class OwnWindow {
+ public:
+  OwnWindow() : window_(CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                        nullptr)) {}
+  ~OwnWindow() { DestroyWindow(window_); }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// True when `wait` returns within the time-out.
+bool EndsWithin(DWORD timeoutMs, const std::function<void()>& wait) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread waiter([&] {
+    wait();
+    SetEvent(done);
+  });
+  const bool ended = WaitForSingleObject(done, timeoutMs) == WAIT_OBJECT_0;
+  if (!ended && State().residentEvent) SetEvent(State().residentEvent.get());
+  waiter.join();
+  CloseHandle(done);
+  return ended;
+}
+
 class ResidentEvent : public LauncherStateTest {
  protected:
+  void SetUp() override {
+    LauncherStateTest::SetUp();
+    state.hostWindow = hostWindow.get();
+  }
+  void TearDown() override {
+    LauncherStateTest::TearDown();
+    state.hostWindow = nullptr;
+  }
+
+  OwnWindow hostWindow;
+
   // What the add-in does: open the event by the name built from the launcher's id.
   void Signal() {
     std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
@@ -61,13 +101,74 @@ TEST_F(ResidentEvent, AnySignalEndsTheWaitWhateverTheOrder) {
   };
   for (const auto& order : orders) {
     SetOptions(OPT_SAVED_STATE);
-    CreateResidentEvent(state);
+    ASSERT_TRUE(CreateResidentEvent(state));
     ASSERT_TRUE(state.residentEvent) << order.what;
+    ASSERT_TRUE(state.hostProcess) << order.what;
     EXPECT_TRUE(WaitEnds(order.delayBeforeWaitMs, order.signalAfterMs, order.signalBeforeWait)) << order.what;
     state.eventWatcher->join();
     EXPECT_TRUE(state.eventSeen.load()) << order.what;
     TearDown();
+    SetUp();
   }
+}
+
+TEST_F(ResidentEvent, WithoutASignalTheWaitLastsWhileTheHostRuns) {
+  SetOptions(OPT_SAVED_STATE);
+  ASSERT_TRUE(CreateResidentEvent(state));
+  EXPECT_FALSE(EndsWithin(1500, [&] { WaitWhileResident(state); })) << "the wait ended without a signal";
+}
+
+TEST_F(ResidentEvent, TheWaitEndsWhenTheHostsProcessEnds) {
+  // The add-in never signals (it never loaded, or the host crashed or was killed): the
+  // launcher must not wait for ever. The host here is a process that shows a window:
+  // the bare stub, with its box about the missing settings.
+  PROCESS_INFORMATION host = StartProcess(StubPath(), L"\"" + StubPath() + L"\"");
+  ShownMessageBox box = WaitForMessageBox(host.dwProcessId, 20000);
+  ASSERT_NE(box.window, nullptr);
+  state.hostWindow = box.window;
+  SetOptions(OPT_SAVED_STATE);
+  ASSERT_TRUE(CreateResidentEvent(state));
+  ASSERT_TRUE(state.hostProcess);
+
+  EXPECT_TRUE(EndsWithin(10000, [&] {
+    Sleep(500);
+    TerminateProcess(host.hProcess, 3);
+    WaitWhileResident(state);
+  }));
+  EXPECT_FALSE(state.eventSeen.load());
+  WaitForExit(host, 5000);
+}
+
+TEST_F(ResidentEvent, NoWaitWithoutAHostWindow) {
+  // Without a host window the add-in got no message, 1159 with the launcher's id
+  // included: nothing can signal.
+  state.hostWindow = nullptr;
+  SetOptions(OPT_SAVED_STATE);
+  ASSERT_TRUE(CreateResidentEvent(state));
+  EXPECT_FALSE(state.hostProcess);
+  EXPECT_TRUE(EndsWithin(2000, [&] { WaitWhileResident(state); }));
+}
+
+TEST_F(ResidentEvent, ANameTakenAlreadyFailsTheLaunch) {
+  // Somebody else's object under the event's name could end or hold the wait at will.
+  const std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
+  const struct {
+    const char* what;
+    std::function<HANDLE()> take;
+  } squatters[] = {
+      {"an event", [&] { return CreateEventW(nullptr, TRUE, FALSE, name.c_str()); }},
+      {"a mutex", [&] { return CreateMutexW(nullptr, FALSE, name.c_str()); }},
+  };
+  for (const auto& squatter : squatters) {
+    HANDLE object = squatter.take();
+    ASSERT_NE(object, nullptr) << squatter.what;
+    SetOptions(OPT_SAVED_STATE);
+    EXPECT_FALSE(CreateResidentEvent(state)) << squatter.what;
+    EXPECT_FALSE(state.residentEvent) << squatter.what;
+    EXPECT_FALSE(state.eventWatcher) << squatter.what;
+    CloseHandle(object);
+  }
+  ASSERT_TRUE(CreateResidentEvent(state)) << "the name is free again";
 }
 
 TEST_F(ResidentEvent, NoWaitOutsideSavedStateMode) {

@@ -1,7 +1,6 @@
 // The start notice run in-process: its layout numbers (text box, sign, buttons, width
 // limit), what each kind of text shows, and how it ends.
 #include <windows.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
@@ -10,9 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "launcher/app/system_library_win.h"
 #include "launcher/app/wide_win.h"
 #include "launcher/payload/message_texts.h"
 #include "launcher/payload/utf.h"
+#include "launcher/ui/gdiplus_win.h"
 #include "launcher/ui/macro_sources_win.h"
 #include "launcher/ui/notice_dialog_win.h"
 #include "launcher_state_fixture_win.h"
@@ -24,12 +25,12 @@ constexpr int kSignSize = 32;
 
 class NoticeEnvironment : public ::testing::Environment {
  public:
+  // As the launcher does: both libraries from the system folder, GDI+ at run time.
   void SetUp() override {
-    LoadLibraryW(L"MSFTEDIT.DLL");
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    LoadSystemLibrary(L"MSFTEDIT.DLL");
+    token_ = StartGdiplus();
   }
-  void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
+  void TearDown() override { ShutdownGdiplus(token_); }
 
  private:
   ULONG_PTR token_ = 0;

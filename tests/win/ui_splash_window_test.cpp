@@ -186,6 +186,25 @@ TEST(SplashWindow, FinishSoonAtThreeSecondsClosesAtAboutFive) {
   EXPECT_LE(closedAfter, 6500);
 }
 
+TEST(SplashThread, AMessagePostedRightAfterTheStartIsKept) {
+  // The launcher posts "close now" at once when it refuses an old host: posted before
+  // the thread's queue existed, it was lost, and the topmost splash stayed over the
+  // warning box for up to a minute.
+  for (int run = 0; run < 5; ++run) {
+    SCOPED_TRACE(run);
+    ScopedHandle thread;
+    DWORD threadId = 0;
+    ASSERT_TRUE(StartSplashThread(thread, threadId));
+    ASSERT_NE(threadId, 0u);
+    EXPECT_TRUE(PostThreadMessageW(threadId, SplashMessage::kCloseNow, 0, 0)) << GetLastError();
+    EXPECT_EQ(WaitForSingleObject(thread.get(), 5000), WAIT_OBJECT_0) << "the splash did not close";
+    if (WaitForSingleObject(thread.get(), 0) != WAIT_OBJECT_0) {
+      PostThreadMessageW(threadId, SplashMessage::kCloseNow, 0, 0);
+      WaitForSingleObject(thread.get(), 5000);
+    }
+  }
+}
+
 TEST(SplashWindow, FinishSoonAfterFiveSecondsClosesAtOnce) {
   SplashRun run(300, 200);
   HWND splash = run.Window();

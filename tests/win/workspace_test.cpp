@@ -130,6 +130,19 @@ TEST_F(Workspace, FallsBackToTheSystemTempSettingWhenTheTempFolderIsMissing) {
   EXPECT_TRUE(FolderExists(folder));
 }
 
+TEST_F(Workspace, TheNewWorkspaceFolderFallsBackTooWhenTheTempFolderIsMissing) {
+  // TMP naming a folder that does not exist made every launch fail with text 50.
+  ScopedEnvironment tmp(L"TMP", L"C:\\no\\such\\folder");
+  ScopedEnvironment temp(L"TEMP", L"C:\\no\\such\\folder");
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+
+  ASSERT_TRUE(CreateWorkspaceFolder(state));
+  EXPECT_EQ(_wcsnicmp(state.workspaceFolder.c_str(), windows, wcslen(windows)), 0);
+  EXPECT_TRUE(FolderExists(state.workspaceFolder));
+  RemoveDirectoryW(state.workspaceFolder.c_str());
+}
+
 TEST_F(Workspace, AnExistingWorkspaceFolderIsKept) {
   state.workspaceFolder = L"C:\\already\\chosen";
   EXPECT_EQ(GetWorkspaceFolder(state), L"C:\\already\\chosen");
