@@ -131,8 +131,15 @@ def test_saved_state_life_and_a_second_run_from_it(scenario, shelf, sheetpack):
     assert scenario.left_behind() == []
 
 
-def test_killed_host_leaves_no_process_waiting(scenario, shelf):
-    app = shelf.get("life", title=TITLE)
+@pytest.mark.parametrize("saved_state", [False, True], ids=["cleanup-mode", "saved-state"])
+def test_killed_host_leaves_no_process_waiting(scenario, shelf, saved_state):
+    """No runtime code runs in a host that is killed. The launcher is gone already outside
+    saved-state mode; in it, the resident launcher sees the host's process end, stops
+    waiting for a signal that cannot come and removes the workspace itself."""
+    app = (shelf.get("resident-life", title=TITLE, options={"savedState": True}) if saved_state
+           else shelf.get("life", title=TITLE))
+    state_file = app.program.with_suffix(".vstg")
+    state_file.unlink(missing_ok=True)
     scenario.host(dieAfterOpen=1000)
 
     launch_until_host_gone(scenario, app)
@@ -140,3 +147,6 @@ def test_killed_host_leaves_no_process_waiting(scenario, shelf):
     journal = scenario.host_journal()
     assert len(workbook_opens(journal)) == 1
     assert ["died"] in journal and ["end"] not in journal
+    if saved_state:
+        assert not state_file.exists(), "nothing was saved for a host that died"
+        assert scenario.left_behind() == []
