@@ -59,8 +59,11 @@ void EndMessagePhase(LauncherState& state) {
       QuitHost(host);
       throw LaunchEndFailed{};
     }
-    PostMessageW(state.hostWindow, AddInMessage::kEndOfMessages, 0, 0);
+    // The host may end as soon as it has 1171. A release still on its way to it then
+    // waits for an answer that a host stuck in its own end never gives, so the release
+    // goes first, while the host still answers; under user control it keeps running.
     state.host.Reset();
+    PostMessageW(state.hostWindow, AddInMessage::kEndOfMessages, 0, 0);
   } catch (...) {
     CloseHostWorkbooks(host);
     QuitHost(host);
