@@ -59,9 +59,12 @@ void EndMessagePhase(LauncherState& state) {
       QuitHost(host);
       throw LaunchEndFailed{};
     }
+    // The host may end as soon as it has 1171. A release still on its way to it then
+    // waits for an answer that a host stuck in its own end never gives, so the release
+    // goes first, while the host still answers; under user control it keeps running.
+    state.host.Reset();
     // Posted to a null window it would become a thread message to the launcher itself.
     if (state.hostWindow) PostMessageW(state.hostWindow, AddInMessage::kEndOfMessages, 0, 0);
-    state.host.Reset();
   } catch (...) {
     CloseHostWorkbooks(host);
     QuitHost(host);

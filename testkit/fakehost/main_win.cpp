@@ -94,6 +94,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   DestroyWindow(host.mainWindow);
   if (classCookie) CoRevokeClassObject(classCookie);
   host.journal.Write("end");
+  // A host stuck in its own end: still there, but answering nothing any more.
+  if (long long stall = host.scenario.Number("stallAtEnd", 0); stall > 0) Sleep(static_cast<DWORD>(stall));
   CoUninitialize();
   return 0;
 }

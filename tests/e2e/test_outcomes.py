@@ -5,6 +5,7 @@ failure in the message phase; a host window that cannot be found. Whatever the o
 nothing the launch wrote stays in the temporary folder."""
 import contextlib
 import struct
+import time
 
 import pytest
 
@@ -168,6 +169,24 @@ def test_launch_that_goes_through(scenario, stub_apps, host_bitness, addin_kit, 
     # The add-in's cleanup-mode launcher removes the workspace once the host has ended.
     assert len(events(journal, "cleanup")) == 1
     assert scenario.left_behind() == []
+
+
+STALL_S = 20  # the host's stay after its end, answering nothing: far longer than a launch
+
+
+def test_host_that_ends_on_1171_and_answers_nothing_more_does_not_hold_the_launcher(scenario, apps):
+    app = apps("plain")
+    scenario.host(quitAfter1171=0, stallAtEnd=STALL_S * 1000)
+
+    started = time.monotonic()
+    driver = scenario.launch(app.program, "-xlstest", timeout=STALL_S)
+    took = time.monotonic() - started
+
+    assert driver.windows == [] and driver.exit_code == 0
+    assert took < STALL_S / 2, f"the launcher waited {took:.1f} s for a host that had ended"
+    # The launcher let go of the host while it still answered, before it had 1171.
+    journal = scenario.wait_for_host_end()
+    assert journal.index(["released"]) < journal.index(["msg", "1171", "0", "0"]) < journal.index(["end"])
 
 
 HOSTS = {
