@@ -26,6 +26,10 @@ bool CfbNameLess(std::u16string_view a, std::u16string_view b) {
   return false;
 }
 
+bool HasForbiddenNameCharacter(std::string_view name) {
+  return name.find_first_of("/\\:!") != std::string_view::npos;
+}
+
 const CfbEntry* CfbEntry::Find(std::string_view path) const {
   const CfbEntry* entry = this;
   while (!path.empty()) {

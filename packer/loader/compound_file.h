@@ -23,9 +23,12 @@ struct CfbEntry {
   const CfbEntry* Find(std::string_view path) const;
 };
 
+// The format forbids these characters in names; '/' would also break Find's paths.
+bool HasForbiddenNameCharacter(std::string_view name);
+
 // root is the root storage; its name is ignored. Throws LoaderFormatError for a tree the
-// format cannot hold (a name of 32 UTF-16 units or more, a file of more than 109 FAT
-// sectors).
+// format cannot hold (a name of 32 UTF-16 units or more or with a forbidden character, a
+// file of more than 109 FAT sectors).
 std::string WriteCompoundFile(const CfbEntry& root);
 
 // Throws LoaderFormatError when the file is not a compound file or is damaged.

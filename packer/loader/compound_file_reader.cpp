@@ -113,6 +113,9 @@ class Reader {
     } catch (const std::runtime_error&) {
       throw Damaged("entry " + std::to_string(id) + " has a name that is not UTF-16");
     }
+    if (HasForbiddenNameCharacter(child.name)) {
+      throw Damaged("entry '" + child.name + "' has a forbidden character in its name");
+    }
     const uint8_t type = static_cast<uint8_t>(entry[kEntryType]);
     if (type == kTypeStorage) {
       child.storage = true;

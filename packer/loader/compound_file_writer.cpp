@@ -182,6 +182,9 @@ class Writer {
   static void AppendEntry(std::string& out, const DirectoryEntry& e) {
     const std::u16string name = e.type == kTypeRoot ? u"Root Entry" : Utf8ToUtf16(e.entry->name);
     if (name.empty() || name.size() > 31) throw LoaderFormatError("compound file: the name '" + e.entry->name + "' is empty or longer than 31 units");
+    if (e.type != kTypeRoot && HasForbiddenNameCharacter(e.entry->name)) {
+      throw LoaderFormatError("compound file: the name '" + e.entry->name + "' holds a character the format forbids");
+    }
     std::string entry = StringToUtf16LeBytes(name);
     entry.resize(kEntryNameLength, '\0');
     AppendU16(entry, static_cast<uint16_t>((name.size() + 1) * 2));

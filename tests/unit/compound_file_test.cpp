@@ -130,9 +130,12 @@ TEST(CompoundFile, FindIgnoresAsciiCase) {
   EXPECT_EQ(root.Find(""), &root);
 }
 
-TEST(CompoundFile, NameOfThirtyTwoUnitsIsRefused) {
+TEST(CompoundFile, NamesTheFormatCannotHoldAreRefused) {
   EXPECT_NO_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(std::string(31, 'n'), "x")})));
-  EXPECT_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(std::string(32, 'n'), "x")})), LoaderFormatError);
+  for (const char* name : {"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn", "a/b", "a\\b", "a:b", "a!b"}) {
+    SCOPED_TRACE(name);
+    EXPECT_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(name, "x")})), LoaderFormatError);
+  }
 }
 
 TEST(CompoundFile, RejectsDamagedFiles) {
@@ -153,6 +156,8 @@ TEST(CompoundFile, RejectsDamagedFiles) {
       {"root's child links back to the root", patched((directory + 1) * 512 + 0x4C, 0)},
       {"FAT sector past the end", patched(0x4C, 100000)},
       {"a name with an unpaired surrogate", patched((directory + 1) * 512 + 128, 0x0041D800)},
+      // A '/' in a name would make the entry unreachable by its path.
+      {"a name with a slash", patched((directory + 1) * 512 + 128, 0x0041002F)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
