@@ -45,9 +45,16 @@ class Writer {
   uint32_t AddChildren(const CfbEntry& storage) {
     std::vector<const CfbEntry*> sorted;
     for (const CfbEntry& child : storage.children) sorted.push_back(&child);
-    std::sort(sorted.begin(), sorted.end(), [](const CfbEntry* a, const CfbEntry* b) {
+    const auto less = [](const CfbEntry* a, const CfbEntry* b) {
       return CfbNameLess(Utf8ToUtf16(a->name), Utf8ToUtf16(b->name));
-    });
+    };
+    std::sort(sorted.begin(), sorted.end(), less);
+    // Names are compared without regard to case: two alike would make one unreachable.
+    const auto alike = std::adjacent_find(sorted.begin(), sorted.end(),
+                                          [&](const CfbEntry* a, const CfbEntry* b) { return !less(a, b); });
+    if (alike != sorted.end()) {
+      throw LoaderFormatError("compound file: two entries of one storage are named '" + (*alike)->name + "'");
+    }
     const auto first = static_cast<uint32_t>(entries_.size());
     for (const CfbEntry* child : sorted) entries_.push_back({child, child->storage ? kTypeStorage : kTypeStream});
     const auto end = static_cast<uint32_t>(entries_.size());

@@ -136,6 +136,9 @@ TEST(CompoundFile, NamesTheFormatCannotHoldAreRefused) {
     SCOPED_TRACE(name);
     EXPECT_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream(name, "x")})), LoaderFormatError);
   }
+  // Names compare without regard to case, so these two are one name.
+  EXPECT_THROW(WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Storage("S", {}), CfbEntry::Stream("s", "x")})),
+               LoaderFormatError);
 }
 
 TEST(CompoundFile, RejectsDamagedFiles) {
