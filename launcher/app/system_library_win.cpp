@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "launcher/payload/files_win.h"
+
 namespace {
 
 // LOAD_LIBRARY_SEARCH_SYSTEM32 and SetDefaultDllDirectories came with KB2533623 for
@@ -14,19 +16,6 @@ SetDefaultDllDirectoriesFn SetDefaultDllDirectoriesFunction() {
   if (!kernel) return nullptr;
   return reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-}
-
-std::wstring SystemFolder() {
-  std::wstring folder(MAX_PATH, L'\0');
-  for (;;) {
-    const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-    if (length == 0) return std::wstring();
-    if (length < folder.size()) {
-      folder.resize(length);
-      return folder;
-    }
-    folder.resize(length);  // the size needed, the terminating zero included
-  }
 }
 
 }  // namespace
@@ -44,7 +33,8 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   // the system folder's copy then names the library, and the altered search order
   // looks for its own dependencies beside it first.
   if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-  const std::wstring folder = SystemFolder();
+  const std::wstring folder = GrownText(
+      [](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); }, MAX_PATH + 1);
   if (folder.empty()) return nullptr;
   const std::wstring path = folder + L"\\" + fileName;
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

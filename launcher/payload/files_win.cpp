@@ -28,26 +28,6 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   return complete;
 }
 
-namespace {
-
-// Calls `get(buffer, size)`, which returns the length written or, when the buffer is too
-// small, the size needed (the terminating zero included), until the text fits.
-template <typename Get>
-std::wstring GrownText(Get get, size_t initial) {
-  std::wstring text(initial, L'\0');
-  for (;;) {
-    const DWORD length = get(text.data(), static_cast<DWORD>(text.size()));
-    if (length == 0) return std::wstring();
-    if (length < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(length);
-  }
-}
-
-}  // namespace
-
 std::wstring LongPathForm(const std::wstring& path) {
   if (path.empty()) return path;
   std::wstring longForm = GrownText(

@@ -1,5 +1,7 @@
 #pragma once
 // File helpers shared by the steps that write, read and remove the launcher's files.
+#include <windows.h>
+
 #include <string>
 
 // True when the path names a file, not a folder.
@@ -19,3 +21,19 @@ std::wstring LongPathForm(const std::wstring& path);
 // GetTempPathW, in a buffer grown to fit: the temporary folder with a final backslash;
 // empty when Windows does not give it.
 std::wstring TemporaryFolder();
+
+// Calls `get(buffer, size)`, which returns the length written or, when the buffer is too
+// small, the size needed (the terminating zero included), until the text fits.
+template <typename Get>
+std::wstring GrownText(Get get, size_t initial) {
+  std::wstring text(initial, L'\0');
+  for (;;) {
+    const DWORD length = get(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0) return std::wstring();
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(length);
+  }
+}
