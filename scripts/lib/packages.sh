@@ -29,17 +29,44 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Whether this machine's kernel runs 32-bit x86 programs at all (some virtual machines' kernels
+# are built without IA-32 emulation): a 93-byte ELF program that only exits, run once.
+kernel_runs_32_bit_programs() {
+  local probe
+  probe=$(mktemp)
+  printf '%b' '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00' \
+    '\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' \
+    '\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00' \
+    '\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  local status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 0 ]
+}
+
 # Debian's 32-bit Wine (wine32, of the i386 architecture, which is added when missing):
 # without it Wine runs no 32-bit program. When it cannot be installed (the i386 archive
-# can fall out of step with amd64 for a while), SHEETPACK_NO_WINE32 is set to the reason
-# and exported: the 32-bit tests are then skipped with it, and the rest still runs.
+# can fall out of step with amd64 for a while) or cannot run (a kernel without 32-bit
+# support), SHEETPACK_NO_WINE32 is set to the reason and exported: the 32-bit tests are
+# then skipped with it, and the rest still runs.
 ensure_wine32() {
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  if ! kernel_runs_32_bit_programs; then
+    SHEETPACK_NO_WINE32="this machine's kernel cannot run 32-bit programs (no IA-32 emulation)"
+    export SHEETPACK_NO_WINE32
+    # An installed wine32 would still be chosen by Wine's own launcher, for 64-bit programs
+    # too, and fail to start: only Wine's 64-bit loader can work here.
+    if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+      DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get remove -y -qq wine32:i386 >/dev/null 2>&1 || true
+    fi
+    return 0
+  fi
   if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
     return 0
   fi
   echo "Installing: wine32:i386"
-  local sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   local log
   log=$(mktemp)
   if { dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386; } &&
