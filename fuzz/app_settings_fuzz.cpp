@@ -7,10 +7,10 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/byte_io.h"
+#include "core/payload/packed_item.h"
+#include "core/messages/macro_expander.h"
 #include "packer/settings_report.h"
 
 namespace {

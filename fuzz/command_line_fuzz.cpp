@@ -9,8 +9,8 @@
 
 #include "fuzz/fuzz_check.h"
 #include "launcher/app/command_line.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/icon_group.h"
 #include "packer/resource_tree.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "packer/loader/compound_file.h"
-#include "packer/loader/loader_format_error.h"
-#include "packer/loader/loader_workbook.h"
-#include "packer/loader/ovba_compression.h"
+#include "office/compound_file.h"
+#include "office/loader_format_error.h"
+#include "office/vba_project.h"
+#include "office/ovba_compression.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/payload/utf.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/encoding/utf.h"
+#include "core/messages/macro_expander.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/saved_state.h"
-#include "launcher/payload/text_overrides.h"
-#include "launcher/payload/utf.h"
-#include "packer/loader/compound_file.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/byte_io.h"
+#include "core/payload/packed_item.h"
+#include "core/payload/saved_state.h"
+#include "core/text/text_overrides.h"
+#include "core/encoding/utf.h"
+#include "office/compound_file.h"
 #include "packer/loader/loader_workbook.h"
-#include "packer/loader/ovba_compression.h"
+#include "office/ovba_compression.h"
 #include "packer/resource_section.h"
 #include "packer_pe_fixture.h"
 

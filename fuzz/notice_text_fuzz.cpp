@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/ui/macro_expander.h"
-#include "launcher/ui/notice_text.h"
+#include "core/messages/macro_expander.h"
+#include "core/messages/notice_text.h"
 #include "packer/notice_kind.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

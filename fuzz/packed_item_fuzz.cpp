@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/packed_item.h"
+#include "core/encoding/byte_io.h"
+#include "core/payload/packed_item.h"
 #include "launcher/ui/splash_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

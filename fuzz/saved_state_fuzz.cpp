@@ -6,10 +6,10 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/saved_state.h"
-#include "launcher/payload/utf.h"
+#include "core/payload/app_settings.h"
+#include "core/payload/packed_item.h"
+#include "core/payload/saved_state.h"
+#include "core/encoding/utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);

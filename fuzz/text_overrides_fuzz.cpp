@@ -5,11 +5,11 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "launcher/app/message_text.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/text_overrides.h"
-#include "launcher/payload/utf.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/messages/message_text.h"
+#include "core/payload/packed_item.h"
+#include "core/text/text_overrides.h"
+#include "core/encoding/utf.h"
+#include "core/messages/macro_expander.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "packer/app_items.h"
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/text_overrides.h"
-#include "launcher/payload/utf.h"
+#include "core/payload/app_settings.h"
+#include "core/payload/packed_item.h"
+#include "core/text/text_overrides.h"
+#include "core/encoding/utf.h"
 #include "packer/file_io.h"
 #include "packer/item_table.h"
 #include "packer/kit_text.h"

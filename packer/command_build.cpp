@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 #include "packer/app_executable.h"
 #include "packer/app_items.h"
 #include "packer/cli.h"

@@ -5,11 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/saved_state.h"
-#include "launcher/payload/text_overrides.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/byte_io.h"
+#include "core/payload/packed_item.h"
+#include "core/payload/saved_state.h"
+#include "core/text/text_overrides.h"
 #include "packer/app_executable.h"
 #include "packer/cli.h"
 #include "packer/cli_args.h"

@@ -1,7 +1,7 @@
 // sheetpack extract and put: one packed item out of or into an executable, byte for byte.
 #include <ostream>
 
-#include "launcher/payload/packed_item.h"
+#include "core/payload/packed_item.h"
 #include "packer/app_executable.h"
 #include "packer/cli.h"
 #include "packer/cli_args.h"

@@ -2,7 +2,7 @@
 // The form each packed item is stored in by the packer.
 #include <cstdint>
 
-#include "launcher/payload/item_ids.h"
+#include "core/payload/item_ids.h"
 
 // Items written as a packed-item container; the others are stored as plain bytes.
 inline bool ItemIsPacked(uint32_t id) {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

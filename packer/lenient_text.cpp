@@ -1,6 +1,6 @@
 #include "packer/lenient_text.h"
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

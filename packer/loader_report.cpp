@@ -1,8 +1,8 @@
 #include "packer/loader_report.h"
 
-#include "launcher/payload/packed_item.h"
-#include "packer/loader/loader_format_error.h"
-#include "packer/loader/loader_workbook.h"
+#include "core/payload/packed_item.h"
+#include "office/loader_format_error.h"
+#include "office/vba_project.h"
 
 using nlohmann::ordered_json;
 

@@ -1,7 +1,7 @@
 #include "packer/notice_kind.h"
 
-#include "launcher/payload/utf.h"
-#include "launcher/ui/notice_text.h"
+#include "core/encoding/utf.h"
+#include "core/messages/notice_text.h"
 
 namespace {
 

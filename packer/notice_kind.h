@@ -5,7 +5,7 @@
 
 enum class NoticeKind { kNone, kUtf16, kRtf, kUtf8, kAnsi };
 
-// The launcher's own rules (launcher/ui/notice_text.h): RTF first, then UTF-16 by its
+// The launcher's own rules (core/messages/notice_text.h): RTF first, then UTF-16 by its
 // mark or an unmistakable pattern, then UTF-8 (valid up to the first zero byte) or ANSI.
 NoticeKind ClassifyNotice(std::string_view bytes);
 

@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/utf.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/utf.h"
 #include "packer/file_io.h"
 #include "packer/pack_error.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/pe_checksum.h"
 #include "packer/resource_section.h"
 

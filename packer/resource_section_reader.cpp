@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/resource_section.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // entries, then the names, then the data, each blob 4-byte aligned.
 #include <vector>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/resource_section.h"
 
 namespace {

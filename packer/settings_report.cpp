@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/payload/app_settings.h"
+#include "core/messages/macro_expander.h"
 #include "packer/lenient_text.h"
 
 using nlohmann::ordered_json;

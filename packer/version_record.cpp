@@ -3,8 +3,8 @@
 // starting on a 4-byte boundary. A node's length leaves out padding after its end.
 #include "packer/version_record.h"
 
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/utf.h"
+#include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/files_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/saved_state.h"
-#include "launcher/payload/saved_state_file_win.h"
-#include "launcher/payload/utf.h"
+#include "core/win/wide_win.h"
+#include "core/encoding/byte_io.h"
+#include "core/win/files_win.h"
+#include "core/text/message_texts.h"
+#include "core/payload/packed_item.h"
+#include "core/payload/saved_state.h"
+#include "core/payload/saved_state_file_win.h"
+#include "core/encoding/utf.h"
 #include "runtime/runtime_state_win.h"
 
 namespace {

@@ -5,12 +5,12 @@
 
 #include <cstdint>
 
-#include "launcher/host/addin_messages.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/payload/files_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/workspace_names.h"
-#include "launcher/app/wide_win.h"
+#include "core/host/addin_messages.h"
+#include "core/host/host_ops_win.h"
+#include "core/win/files_win.h"
+#include "core/text/message_texts.h"
+#include "core/payload/workspace_names.h"
+#include "core/win/wide_win.h"
 #include "runtime/host_window_win.h"
 #include "runtime/runtime_state_win.h"
 

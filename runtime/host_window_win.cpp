@@ -1,6 +1,6 @@
 #include "runtime/host_window_win.h"
 
-#include "launcher/host/addin_messages.h"
+#include "core/host/addin_messages.h"
 #include "runtime/end_of_life_win.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"

@@ -1,6 +1,6 @@
 #include "runtime/launcher_link_win.h"
 
-#include "launcher/payload/saved_state_win.h"
+#include "core/payload/saved_state_load_win.h"
 #include "runtime/runtime_state_win.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "launcher/app/scoped_win.h"
-#include "launcher/payload/app_settings.h"
+#include "core/win/scoped_win.h"
+#include "core/payload/app_settings.h"
 
 enum class RuntimePhase {
   kIdle,     // not started, or started without a host window

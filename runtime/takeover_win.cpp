@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/host/com_error_win.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/win/wide_win.h"
+#include "core/host/com_error_win.h"
+#include "core/host/host_ops_win.h"
+#include "core/text/message_texts.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
 

@@ -13,8 +13,8 @@
 
 #include <string>
 
-#include "launcher/payload/item_ids.h"
-#include "launcher/payload/packed_item.h"
+#include "core/payload/item_ids.h"
+#include "core/payload/packed_item.h"
 
 namespace {
 

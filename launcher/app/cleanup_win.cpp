@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "launcher/payload/files_win.h"
+#include "core/win/files_win.h"
 
 namespace {
 

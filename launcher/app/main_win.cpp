@@ -9,12 +9,12 @@
 
 #include "launcher/app/cleanup_win.h"
 #include "launcher/app/command_line.h"
-#include "launcher/app/launcher_state_win.h"
+#include "launcher/base/launcher_state_win.h"
 #include "launcher/app/run_launcher_win.h"
-#include "launcher/app/system_library_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/host/com_error_win.h"
-#include "launcher/payload/utf.h"
+#include "launcher/base/system_library_win.h"
+#include "core/win/wide_win.h"
+#include "core/host/com_error_win.h"
+#include "core/encoding/utf.h"
 #include "launcher/ui/gdiplus_win.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "launcher/payload/files_win.h"
+#include "core/win/files_win.h"
 
 std::wstring OwnModulePath() {
   std::wstring path(MAX_PATH, L'\0');

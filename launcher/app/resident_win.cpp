@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
 
 namespace {
 

@@ -4,13 +4,14 @@
 
 #include "launcher/app/command_line.h"
 #include "launcher/app/launch_win.h"
-#include "launcher/app/launcher_state_win.h"
+#include "launcher/base/launcher_state_win.h"
 #include "launcher/app/own_path_win.h"
 #include "launcher/app/resident_win.h"
-#include "launcher/app/system_library_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "launcher/app/shutdown_win.h"
+#include "launcher/base/system_library_win.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ void LoadRichEditLibrary() {
 
 int RunLauncher(const std::vector<std::wstring>& args) {
   LauncherState& state = State();
+  state.shutdownAtExit = ShutdownLauncherAtExit;
   try {
     SeedRandomGenerator();
     RecordOwnPath(state);

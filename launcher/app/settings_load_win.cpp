@@ -3,13 +3,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "launcher/app/launcher_state_win.h"
+#include "launcher/base/launcher_state_win.h"
 #include "launcher/app/own_path_win.h"
-#include "launcher/payload/item_ids.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/resources_win.h"
-#include "launcher/payload/saved_state_win.h"
-#include "launcher/ui/macro_sources_win.h"
+#include "core/payload/item_ids.h"
+#include "core/text/message_texts.h"
+#include "core/payload/resources_win.h"
+#include "core/payload/saved_state_load_win.h"
+#include "launcher/base/macro_sources_win.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "launcher/app/shutdown_win.h"
 
 #include "launcher/app/cleanup_win.h"
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/host/com_error_win.h"
-#include "launcher/host/host_ops_win.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/host/com_error_win.h"
+#include "core/host/host_ops_win.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/host/addin_messages.h"
-#include "launcher/host/host_ops_win.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/host/addin_messages.h"
+#include "core/host/host_ops_win.h"
 
 namespace {
 

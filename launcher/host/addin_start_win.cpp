@@ -4,12 +4,12 @@
 
 #include <stdio.h>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/payload/files_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/workspace_names.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/win/wide_win.h"
+#include "core/host/host_ops_win.h"
+#include "core/win/files_win.h"
+#include "core/text/message_texts.h"
+#include "core/payload/workspace_names.h"
 #include "launcher/payload/workspace_win.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app/message_text.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/host/host_version.h"
-#include "launcher/payload/message_texts.h"
+#include "core/messages/message_text.h"
+#include "core/win/wide_win.h"
+#include "core/host/host_ops_win.h"
+#include "core/host/host_version.h"
+#include "core/text/message_texts.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 
 // Starts the host as a local automation server straight into `host`, so that whoever holds
 // `host` can still quit it when a later call fails; hides it and sets `hostVersion` (0

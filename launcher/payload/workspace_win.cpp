@@ -11,14 +11,14 @@
 #include <memory>
 #include <vector>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/item_ids.h"
-#include "launcher/payload/files_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/resources_win.h"
-#include "launcher/payload/workspace_names.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/win/wide_win.h"
+#include "core/payload/item_ids.h"
+#include "core/win/files_win.h"
+#include "core/text/message_texts.h"
+#include "core/payload/packed_item.h"
+#include "core/payload/resources_win.h"
+#include "core/payload/workspace_names.h"
 
 namespace {
 

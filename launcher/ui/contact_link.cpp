@@ -1,7 +1,7 @@
 #include "launcher/ui/contact_link.h"
 
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gdiplus.h>
 
-#include "launcher/app/system_library_win.h"
+#include "launcher/base/system_library_win.h"
 
 namespace {
 

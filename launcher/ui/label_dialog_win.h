@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 #include "launcher/ui/label_layout.h"
 
 class CLabelDialog {

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 #include "launcher/ui/info_sign.h"
 #include "launcher/ui/notice_layout.h"
 #include "launcher/ui/shell_link_win.h"

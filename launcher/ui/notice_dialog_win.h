@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 #include "launcher/ui/dialog_impl_win.h"
 #include "launcher/ui/gdiplus_win.h"
-#include "launcher/ui/notice_text.h"
+#include "core/messages/notice_text.h"
 #include "launcher/ui/rich_edit_win.h"
 
 class MacroExpander;

@@ -1,8 +1,8 @@
 #include "launcher/ui/password_dialog_win.h"
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
 #include "launcher/ui/contact_link.h"
 #include "launcher/ui/shell_link_win.h"
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "launcher/app/wide_win.h"
+#include "core/win/wide_win.h"
 #include "launcher/ui/contact_link.h"
 
 bool OpenLinkInShell(const std::u16string& link) {

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "launcher/payload/packed_item.h"
+#include "core/payload/packed_item.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "launcher/ui/splash_timer.h"
 
-#include "launcher/host/addin_messages.h"
+#include "core/host/addin_messages.h"
 
 namespace {
 

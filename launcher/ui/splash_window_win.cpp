@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "launcher/payload/item_ids.h"
-#include "launcher/payload/resources_win.h"
+#include "core/payload/item_ids.h"
+#include "core/payload/resources_win.h"
 #include "launcher/ui/splash_layout.h"
 #include "launcher/ui/splash_timer.h"
 

@@ -9,7 +9,7 @@
 
 #include <string_view>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 #include "launcher/ui/window_impl_win.h"
 
 class CSplashWindow;

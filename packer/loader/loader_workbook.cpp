@@ -1,12 +1,10 @@
 #include "packer/loader/loader_workbook.h"
 
-#include "packer/loader/biff_workbook.h"
-#include "packer/loader/compound_file.h"
-#include "packer/loader/loader_format_error.h"
+#include "office/biff_workbook.h"
+#include "office/compound_file.h"
+#include "office/vba_project.h"
 
 namespace {
-
-constexpr char kProjectStorage[] = "_VBA_PROJECT_CUR";
 
 // The attribute lines that bind a document module to its host object, named by the
 // class id of the host's Workbook or Worksheet class.
@@ -39,13 +37,6 @@ std::string WriteLoaderWorkbook() {
   };
   const CfbEntry root = CfbEntry::Storage(
       "", {CfbEntry::Stream("Workbook", WriteBiffWorkbook({"ThisWorkbook", "Sheet1", "Sheet1"})),
-           CfbEntry::Storage(kProjectStorage, WriteVbaProject(modules))});
+           CfbEntry::Storage(kVbaProjectStorage, WriteVbaProject(modules))});
   return WriteCompoundFile(root);
-}
-
-std::vector<VbaModule> ReadWorkbookModules(std::string_view xls) {
-  const CfbEntry root = ReadCompoundFile(xls);
-  const CfbEntry* project = root.Find(kProjectStorage);
-  if (!project || !project->storage) throw LoaderFormatError("no VBA project storage (_VBA_PROJECT_CUR)");
-  return ReadVbaModules(*project);
 }

@@ -2,10 +2,6 @@
 // The loader workbook (packed item 1018): an .xls file whose ThisWorkbook module holds
 // the open macro of loader_macro.bas, which starts the runtime add-in in the host.
 #include <string>
-#include <string_view>
-#include <vector>
-
-#include "packer/loader/vba_project.h"
 
 // The text of loader_macro.bas, embedded at build time.
 extern const char* const kLoaderMacroFile;
@@ -15,7 +11,3 @@ extern const char* const kLoaderMacroFile;
 std::string LoaderMacroSource();
 
 std::string WriteLoaderWorkbook();
-
-// The VBA modules of an .xls file with their sources (attribute lines included).
-// Throws LoaderFormatError when the file holds no readable VBA project.
-std::vector<VbaModule> ReadWorkbookModules(std::string_view xls);

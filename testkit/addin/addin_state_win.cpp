@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "launcher/payload/message_texts.h"
+#include "core/text/message_texts.h"
 #include "testkit/addin/addin_state_win.h"
 #include "testkit/common/journal_win.h"
 

@@ -1,7 +1,7 @@
 #include "testkit/common/journal_win.h"
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/utf.h"
+#include "core/win/wide_win.h"
+#include "core/encoding/utf.h"
 
 Journal::~Journal() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);

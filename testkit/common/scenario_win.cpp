@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <sstream>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/utf.h"
+#include "core/win/wide_win.h"
+#include "core/encoding/utf.h"
 
 std::wstring ModulePath(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');

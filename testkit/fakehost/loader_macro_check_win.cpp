@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "packer/loader/loader_format_error.h"
-#include "packer/loader/loader_workbook.h"
+#include "office/loader_format_error.h"
+#include "office/vba_project.h"
 #include "testkit/common/journal_win.h"
 #include "testkit/fakehost/host_state_win.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 #include "testkit/common/scenario_win.h"
 
 namespace {

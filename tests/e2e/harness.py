@@ -186,7 +186,7 @@ def pack_application(packer, folder, config, stub):
 def message_text(table_id):
     """A built-in text of the launcher's main table, from its readable source."""
     wanted = f"main {table_id} ="
-    source = REPO / "launcher" / "payload" / "message_texts.txt"
+    source = REPO / "core" / "text" / "message_texts.txt"
     for line in source.read_text(encoding="utf-8").splitlines():
         if line.startswith(wanted):
             text = line[len(wanted):]

@@ -1,13 +1,13 @@
-#include "launcher/payload/app_settings.h"
+#include "core/payload/app_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/packed_item.h"
-#include "launcher/payload/text_code.h"
-#include "launcher/payload/utf.h"
+#include "core/encoding/byte_io.h"
+#include "core/payload/packed_item.h"
+#include "core/encoding/text_code.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

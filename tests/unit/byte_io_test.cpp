@@ -1,4 +1,4 @@
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 
 #include <gtest/gtest.h>
 

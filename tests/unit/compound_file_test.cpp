@@ -1,13 +1,13 @@
-#include "packer/loader/compound_file.h"
+#include "office/compound_file.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/utf.h"
-#include "packer/loader/compound_file_layout.h"
-#include "packer/loader/loader_format_error.h"
+#include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
+#include "office/compound_file_layout.h"
+#include "office/loader_format_error.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/icon_group.h"
 #include "packer/pe_image.h"
 #include "packer/pe_resource_update.h"

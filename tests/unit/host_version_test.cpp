@@ -1,4 +1,4 @@
-#include "launcher/host/host_version.h"
+#include "core/host/host_version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "packer/loader/loader_workbook.h"
+#include "office/vba_project.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +7,11 @@
 #include <functional>
 #include <map>
 
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/utf.h"
-#include "packer/loader/compound_file.h"
-#include "packer/loader/loader_format_error.h"
-#include "packer/loader/ovba_compression.h"
+#include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
+#include "office/compound_file.h"
+#include "office/loader_format_error.h"
+#include "office/ovba_compression.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "launcher/ui/macro_expander.h"
+#include "core/messages/macro_expander.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/utf.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

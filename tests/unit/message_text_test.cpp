@@ -1,14 +1,14 @@
-#include "launcher/app/message_text.h"
+#include "core/messages/message_text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/text_overrides.h"
-#include "launcher/payload/utf.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/encoding/byte_io.h"
+#include "core/text/message_texts.h"
+#include "core/text/text_overrides.h"
+#include "core/encoding/utf.h"
+#include "core/messages/macro_expander.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "launcher/payload/message_texts.h"
+#include "core/text/message_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <utility>
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ using Key = std::pair<TextTable, int>;
 
 // Reads the readable source the table is generated from, so the two cannot drift.
 std::map<Key, std::string> ReadSourceFile() {
-  std::ifstream file(std::string(SHEETPACK_SOURCE_DIR) + "/launcher/payload/message_texts.txt",
+  std::ifstream file(std::string(SHEETPACK_SOURCE_DIR) + "/core/text/message_texts.txt",
                      std::ios::binary);
   EXPECT_TRUE(file.good());
   std::map<Key, std::string> entries;

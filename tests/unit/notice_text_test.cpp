@@ -1,11 +1,11 @@
 // How the start notice's bytes are taken: UTF-16 (with or without a mark), RTF,
 // UTF-8 (with or without a mark) and ANSI, and where macros are expanded.
-#include "launcher/ui/notice_text.h"
+#include "core/messages/notice_text.h"
 
 #include <gtest/gtest.h>
 
-#include "launcher/payload/utf.h"
-#include "launcher/ui/macro_expander.h"
+#include "core/encoding/utf.h"
+#include "core/messages/macro_expander.h"
 
 namespace {
 

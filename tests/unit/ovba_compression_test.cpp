@@ -1,11 +1,11 @@
-#include "packer/loader/ovba_compression.h"
+#include "office/ovba_compression.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "packer/loader/loader_format_error.h"
+#include "office/loader_format_error.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "launcher/payload/packed_item.h"
+#include "core/payload/packed_item.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <stdexcept>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 
 namespace {
 

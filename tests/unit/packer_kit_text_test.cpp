@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 #include "packer/kit_text.h"
 
 namespace {

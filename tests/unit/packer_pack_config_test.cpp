@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "launcher/payload/app_settings.h"
+#include "core/payload/app_settings.h"
 #include "packer/app_items.h"
 #include "packer/pack_config.h"
 #include "packer/pack_error.h"

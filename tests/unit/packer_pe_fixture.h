@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/pe_image.h"
 
 struct FixtureSection {

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 #include "packer/pe_checksum.h"
 #include "packer/pe_resource_update.h"
 #include "packer/resource_section.h"

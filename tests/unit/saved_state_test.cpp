@@ -1,10 +1,10 @@
-#include "launcher/payload/saved_state.h"
+#include "core/payload/saved_state.h"
 
 #include <gtest/gtest.h>
 
-#include "launcher/payload/app_settings.h"
-#include "launcher/payload/byte_io.h"
-#include "launcher/payload/utf.h"
+#include "core/payload/app_settings.h"
+#include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

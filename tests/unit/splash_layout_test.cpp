@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/payload/packed_item.h"
+#include "core/payload/packed_item.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "launcher/payload/text_code.h"
+#include "core/encoding/text_code.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher/payload/text_overrides.h"
+#include "core/text/text_overrides.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/payload/byte_io.h"
+#include "core/encoding/byte_io.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "launcher/payload/workspace_names.h"
+#include "core/payload/workspace_names.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "launcher/payload/utf.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

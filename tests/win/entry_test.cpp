@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
 #include "test_support_win.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/utf.h"
+#include "core/win/wide_win.h"
+#include "core/encoding/utf.h"
 
 namespace {
 

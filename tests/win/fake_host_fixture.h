@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app/scoped_win.h"
+#include "core/win/scoped_win.h"
 
 class FakeHostTest : public ::testing::Test {
  protected:

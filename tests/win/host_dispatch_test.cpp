@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "launcher/host/com_error_win.h"
-#include "launcher/host/dispatch_call_win.h"
-#include "launcher/host/host_ops_win.h"
+#include "core/host/com_error_win.h"
+#include "core/host/dispatch_call_win.h"
+#include "core/host/host_ops_win.h"
 #include "tests/win/fake_host_fixture.h"
 
 using ::testing::ElementsAre;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app/message_text.h"
+#include "core/messages/message_text.h"
 #include "launcher/host/host_instance_win.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/host/host_ops_win.h"
+#include "core/text/message_texts.h"
 #include "tests/win/fake_host_fixture.h"
 
 using ::testing::ElementsAre;

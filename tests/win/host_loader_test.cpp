@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/host/host_ops_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/win/wide_win.h"
+#include "core/host/host_ops_win.h"
+#include "core/text/message_texts.h"
 #include "packer/loader/loader_workbook.h"
 #include "tests/win/fake_host_fixture.h"
 

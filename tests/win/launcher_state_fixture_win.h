@@ -3,8 +3,8 @@
 // back the fields those steps write, so each test starts from a fresh run.
 #include <gtest/gtest.h>
 
-#include "launcher/app/launcher_state_win.h"
-#include "launcher/payload/byte_io.h"
+#include "launcher/base/launcher_state_win.h"
+#include "core/encoding/byte_io.h"
 
 class LauncherStateTest : public ::testing::Test {
  protected:

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/app/system_library_win.h"
-#include "launcher/payload/files_win.h"
+#include "launcher/base/system_library_win.h"
+#include "core/win/files_win.h"
 #include "test_support_win.h"
 
 namespace {

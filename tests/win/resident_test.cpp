@@ -7,8 +7,8 @@
 #include <functional>
 #include <thread>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
 #include "launcher_state_fixture_win.h"
 #include "test_support_win.h"
 

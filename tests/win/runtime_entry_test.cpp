@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/host/addin_messages.h"
-#include "launcher/host/host_ops_win.h"
+#include "core/host/addin_messages.h"
+#include "core/host/host_ops_win.h"
 #include "tests/win/test_support_win.h"
 
 namespace {

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "launcher/payload/files_win.h"
-#include "launcher/payload/saved_state.h"
-#include "launcher/payload/saved_state_file_win.h"
+#include "core/win/files_win.h"
+#include "core/payload/saved_state.h"
+#include "core/payload/saved_state_file_win.h"
 #include "tests/win/test_support_win.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
-#include "launcher/app/system_library_win.h"
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
-#include "launcher/payload/utf.h"
+#include "launcher/base/system_library_win.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
 #include "launcher/ui/gdiplus_win.h"
-#include "launcher/ui/macro_sources_win.h"
+#include "launcher/base/macro_sources_win.h"
 #include "launcher/ui/notice_dialog_win.h"
 #include "launcher_state_fixture_win.h"
 #include "ui_test_support_win.h"

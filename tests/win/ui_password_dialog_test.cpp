@@ -7,8 +7,8 @@
 #include <chrono>
 #include <string>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/message_texts.h"
+#include "core/win/wide_win.h"
+#include "core/text/message_texts.h"
 #include "launcher/ui/password_dialog_win.h"
 #include "launcher_state_fixture_win.h"
 #include "ui_test_support_win.h"

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <string>
 
-#include "launcher/host/addin_messages.h"
-#include "launcher/payload/byte_io.h"
+#include "core/host/addin_messages.h"
+#include "core/encoding/byte_io.h"
 #include "launcher/ui/splash_window_win.h"
 #include "ui_test_support_win.h"
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "launcher/app/wide_win.h"
-#include "launcher/payload/workspace_names.h"
+#include "core/win/wide_win.h"
+#include "core/payload/workspace_names.h"
 #include "launcher_state_fixture_win.h"
 #include "test_support_win.h"
 

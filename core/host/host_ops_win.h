@@ -1,0 +1,64 @@
+#pragma once
+// One thin operation per host member the launcher uses. Each takes the host's application
+// object as its target and raises _com_error when the call fails (a null target fails
+// with E_POINTER). Objects fetched on the way are released before the operation returns.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
+#include <string>
+
+#include "core/win/scoped_win.h"
+
+// Application members, by the DISPIDs of the host's published object model.
+namespace HostDispid {
+constexpr DISPID kCaption = 139;
+constexpr DISPID kQuit = 302;
+constexpr DISPID kDisplayAlerts = 343;
+constexpr DISPID kVersion = 392;
+constexpr DISPID kVisible = 558;
+constexpr DISPID kWorkbooks = 572;
+constexpr DISPID kDefaultSaveFormat = 1209;
+constexpr DISPID kUserControl = 1210;
+constexpr DISPID kProductCode = 1798;
+constexpr DISPID kLanguageSettings = 1801;
+constexpr DISPID kHwnd = 1950;
+constexpr DISPID kExtraSetting = 2788;
+// Members of the objects the application hands out.
+constexpr DISPID kWorkbooksCount = 118;
+constexpr DISPID kWorkbooksClose = 277;
+constexpr DISPID kWorkbooksOpen = 682;
+constexpr DISPID kLanguageId = 1;
+constexpr DISPID kWorkbookSaved = 298;
+}  // namespace HostDispid
+
+void SetHostVisible(IDispatch* host, bool visible);
+// The text getters read a null string as empty.
+std::wstring GetHostVersionText(IDispatch* host);
+std::wstring GetHostProductCode(IDispatch* host);
+HWND GetHostHwnd(IDispatch* host);
+std::wstring GetHostCaption(IDispatch* host);
+void SetHostCaption(IDispatch* host, const std::wstring& caption);
+// The host's user-interface language id; 0 when it has no language settings or does not
+// answer with an integer.
+int32_t GetHostUiLanguage(IDispatch* host);
+int32_t GetHostDefaultSaveFormat(IDispatch* host);
+void SetHostDisplayAlerts(IDispatch* host, bool enabled);
+void SetHostUserControl(IDispatch* host, bool userControl);
+// Sets a property that older hosts lack; their refusal is not an error.
+void SetHostExtraSetting(IDispatch* host);
+// Closes every open workbook; nothing happens when the host has no workbook collection.
+void CloseHostWorkbooks(IDispatch* host);
+void QuitHost(IDispatch* host);
+
+// Opens a workbook with every optional argument left out. Only getting the workbook
+// collection can raise; a refused open returns null and shows nothing.
+ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path);
+
+// Opens the user's workbook, kept off the host's list of recent files. Unlike
+// OpenWorkbookInHost a refusal raises _com_error, so that the caller can tell a busy
+// host from a file it cannot open.
+ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path);
+int32_t CountHostWorkbooks(IDispatch* host);
+// Whether the workbook has no unsaved changes; raises when the workbook is closed.
+bool IsWorkbookSaved(IDispatch* workbook);

@@ -1,0 +1,24 @@
+#include "core/payload/saved_state_load_win.h"
+
+#include "core/win/wide_win.h"
+#include "core/payload/item_ids.h"
+#include "core/payload/resources_win.h"
+#include "core/payload/saved_state.h"
+#include "core/payload/saved_state_file_win.h"
+
+void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
+                        std::string& workbook) {
+  LoadPackedItem(module, ItemId::kSettings, blob);
+  ParseAppSettings(blob, settings);
+  if (!(settings.optionFlags() & OPT_SAVED_STATE)) return;
+  try {
+    std::wstring path = ToWide(SavedStatePath(FromWide(exePath)));
+    auto saved = ReadSavedStateFile(path, settings.settingsMagic());
+    if (!saved) return;
+    blob = std::move(saved->settings);
+    ParseAppSettings(blob, settings);
+    workbook = std::move(saved->workbook);
+  } catch (...) {
+    // A saved state that cannot be read leaves the executable's own items in use.
+  }
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The settings an application runs with, as the launcher and the runtime add-in both
+// take them: item 1100 of the launcher's executable, replaced by the saved state when
+// the settings ask for one and its file is valid.
+#include <windows.h>
+
+#include <string>
+
+#include "core/payload/app_settings.h"
+
+// Reads item 1100 of `module` (the launcher at `exePath`) into `blob` and parses it over
+// `settings`. With OPT_SAVED_STATE and a valid saved-state file beside `exePath`, its
+// settings replace the item's (parsed over them) and its workbook section goes to
+// `workbook`; otherwise `workbook` is unchanged. A saved state that cannot be read
+// leaves the item's settings in use. Shows nothing either way.
+void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
+                        std::string& workbook);

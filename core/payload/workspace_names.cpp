@@ -1,0 +1,79 @@
+#include "core/payload/workspace_names.h"
+
+#include "core/text/message_texts.h"
+#include "core/encoding/utf.h"
+
+void MakeRandomName(size_t length, std::u16string& name, const std::function<int()>& nextRandom) {
+  name.reserve(length);
+  while (name.size() < length) {
+    int r = nextRandom() % 36;
+    char16_t c = r <= 9 ? static_cast<char16_t>(u'0' + r) : static_cast<char16_t>(u'a' + (r - 10));
+    bool isDigit = r <= 9;
+    if (name.empty() && isDigit) continue;
+    if (name.size() >= 2 && c == name[name.size() - 2]) continue;
+    name.push_back(c);
+  }
+}
+
+namespace {
+
+// Only ASCII letters change, so positions in the lower-cased copy match the original;
+// the launcher's extension is ASCII.
+std::u16string LowerAscii(std::u16string_view text) {
+  std::u16string lower(text);
+  for (char16_t& c : lower) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+  }
+  return lower;
+}
+
+std::u16string WorkbookExtension(int32_t workbookFormat) {
+  if (workbookFormat == 52) return GetText(TextId::kExtensionXlsm);
+  if (workbookFormat == 50) return GetText(TextId::kExtensionXlsb);
+  return GetText(TextId::kExtensionXls);
+}
+
+}  // namespace
+
+std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string_view launcherPath,
+                                      int32_t workbookFormat,
+                                      const std::function<bool(const std::u16string&)>& exists) {
+  std::u16string name(launcherPath);
+  size_t slash = launcherPath.rfind(u'\\');
+  if (slash != std::u16string_view::npos) {
+    name = std::u16string(folder);
+    if (name.empty() || name.back() != u'\\') name += u'\\';
+    name += launcherPath.substr(slash + 1);
+  }
+
+  // Only the file-name part is searched: a folder such as C:\tools.exe.d must not take
+  // the extension's place and move the workbook out of the workspace.
+  const size_t nameStart = slash != std::u16string_view::npos ? name.rfind(u'\\') + 1 : 0;
+  const std::u16string fileName = LowerAscii(std::u16string_view(name).substr(nameStart));
+  size_t extensionAt = fileName.rfind(GetText(TextId::kLauncherExtension));
+  if (extensionAt == std::u16string::npos) return name;
+  extensionAt += nameStart;
+
+  std::u16string base = name.substr(0, extensionAt);
+  std::u16string extension = WorkbookExtension(workbookFormat);
+  std::u16string classic = GetText(TextId::kExtensionXls);
+  std::u16string candidate = base + extension;
+  for (unsigned number = 1; exists(candidate) || exists(candidate + classic); ++number) {
+    std::string suffix = "(" + std::to_string(number) + ")";
+    candidate = base + std::u16string(suffix.begin(), suffix.end()) + extension;
+  }
+  return candidate;
+}
+
+std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath) {
+  std::string bytes = Utf16ToUtf8(commandLine);
+  bytes.push_back('\n');
+  if (!workbookPath.empty()) bytes += Utf16ToUtf8(workbookPath);
+  return bytes;
+}
+
+StartupInfo ParseStartupInfo(std::string_view bytes) {
+  size_t lineFeed = bytes.find('\n');
+  if (lineFeed == std::string_view::npos) return {Utf8ToUtf16(bytes), {}};
+  return {Utf8ToUtf16(bytes.substr(0, lineFeed)), Utf8ToUtf16(bytes.substr(lineFeed + 1))};
+}
