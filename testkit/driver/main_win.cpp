@@ -11,6 +11,8 @@
 // the visible windows of every process with a window of that class (but those of the class)
 // are answered in the same way, and the driver waits, after the program's end, until no window of that class
 // is left (journal: host gone).
+// --env NAME=VALUE: the program runs with that environment variable set (TEMP in a folder
+// of the test's choosing, say).
 // Exit code: 0 the program ended, 2 bad arguments, 3 time-out, 4 the program did not start.
 #include <windows.h>
 #include <shellapi.h>
@@ -39,6 +41,7 @@ struct Options {
   DWORD settleMs = kDefaultSettleMs;
   std::vector<Answer> answers;
   std::wstring hostClass;
+  std::vector<std::pair<std::wstring, std::wstring>> environment;
   std::wstring commandLine;  // the program and its arguments
 };
 
@@ -83,6 +86,10 @@ bool ParseOptions(int count, wchar_t** args, Options& options) {
       size_t equals = value.find(L'=');
       if (equals == std::wstring::npos) return false;
       options.answers.push_back({value.substr(0, equals), value.substr(equals + 1)});
+    } else if (arg == L"--env") {
+      size_t equals = value.find(L'=');
+      if (equals == std::wstring::npos || equals == 0) return false;
+      options.environment.emplace_back(value.substr(0, equals), value.substr(equals + 1));
     } else {
       return false;
     }
@@ -192,6 +199,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
+  // The program inherits the driver's environment.
+  for (const auto& [name, value] : options.environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
   std::wstring commandLine = options.commandLine;
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     journal.Write("start error " + std::to_string(GetLastError()));

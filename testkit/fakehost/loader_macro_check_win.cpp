@@ -69,26 +69,54 @@ bool OpenMacroCallsWith1170(const std::vector<std::string>& statements) {
   return false;
 }
 
+// A LoadLibrary function declared from kernel32 and called inside Workbook_Open.
+AddInLoad LoadBeforeTheCall(const std::vector<std::string>& statements) {
+  auto declared = [&](const std::string& function) {
+    return std::any_of(statements.begin(), statements.end(), [&](const std::string& s) {
+      return s.find("declare ") != std::string::npos && s.find("function " + function + " lib \"kernel32\"") != std::string::npos;
+    });
+  };
+  bool inOpen = false;
+  for (const std::string& s : statements) {
+    if (StartsWith(s, "private sub workbook_open()") || StartsWith(s, "sub workbook_open()")) inOpen = true;
+    else if (StartsWith(s, "end sub")) inOpen = false;
+    else if (inOpen && StartsWith(s, "loadlibraryw ") && declared("loadlibraryw")) return AddInLoad::kWidePath;
+    else if (inOpen && StartsWith(s, "loadlibrarya ") && declared("loadlibrarya")) return AddInLoad::kAnsiPath;
+  }
+  return AddInLoad::kNone;
+}
+
+const char* LoadName(AddInLoad load) {
+  switch (load) {
+    case AddInLoad::kAnsiPath: return "ansi";
+    case AddInLoad::kWidePath: return "wide";
+    default: return "none";
+  }
+}
+
 }  // namespace
 
-bool LoaderMacroStartsAddIn(const std::wstring& path) {
+LoaderMacro ReadLoaderMacro(const std::wstring& path) {
   Journal& journal = Host().journal;
   std::vector<VbaModule> modules;
   try {
     modules = ReadWorkbookModules(ReadWholeFile(path));
   } catch (const LoaderFormatError& error) {
     journal.Write("vba error " + QuoteText(std::string_view(error.what())));
-    return false;
+    return {};
   }
   auto module = std::find_if(modules.begin(), modules.end(), [](const VbaModule& m) { return m.name == "ThisWorkbook"; });
   if (module == modules.end()) {
     journal.Write("vba error \"no ThisWorkbook module\"");
-    return false;
+    return {};
   }
   const std::vector<std::string> statements = Statements(module->source);
   const bool declares = DeclaresAddInExport(statements);
   const bool calls = OpenMacroCallsWith1170(statements);
+  LoaderMacro macro;
+  macro.startsAddIn = declares && calls;
+  macro.load = LoadBeforeTheCall(statements);
   journal.Write("vba " + QuoteText(std::string_view(module->name)) + " declare=" + (declares ? "1" : "0") +
-                " call=" + (calls ? "1" : "0"));
-  return declares && calls;
+                " call=" + (calls ? "1" : "0") + " load=" + LoadName(macro.load));
+  return macro;
 }

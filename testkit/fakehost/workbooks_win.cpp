@@ -75,6 +75,23 @@ void JournalFolder(const std::wstring& folder) {
   }
 }
 
+// The add-in as the macro's declarations reach it. For a LoadLibraryA declaration VBA hands
+// the path over in the ANSI code page, so a character outside it arrives as '?' and the file
+// is not found; LoadLibraryW gets the path as it is. DummyFunc9 is then looked up by its file
+// name alone, which finds only a module already loaded: neither the host's folder nor its
+// current folder is the workspace.
+HMODULE LoadAddIn(const std::wstring& addIn, AddInLoad load) {
+  if (load == AddInLoad::kWidePath) return LoadLibraryW(addIn.c_str());
+  if (load == AddInLoad::kAnsiPath) {
+    int size = WideCharToMultiByte(CP_ACP, 0, addIn.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string ansi(size > 0 ? size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, addIn.c_str(), -1, ansi.data(), size, nullptr, nullptr);
+    return LoadLibraryA(ansi.c_str());
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
 // loader <result of the export>, or loader error <Windows error> when the add-in or its
 // export cannot be loaded.
 void RunLoaderMacro(const std::wstring& workbookPath) {
@@ -82,9 +99,10 @@ void RunLoaderMacro(const std::wstring& workbookPath) {
   std::wstring addIn = folder + kAddInName;
   if (!IsFile(addIn)) return;
   JournalFolder(folder);
-  if (!LoaderMacroStartsAddIn(workbookPath)) return;
+  const LoaderMacro macro = ReadLoaderMacro(workbookPath);
+  if (!macro.startsAddIn) return;
   HostState& host = Host();
-  HMODULE module = LoadLibraryW(addIn.c_str());
+  HMODULE module = LoadAddIn(addIn, macro.load);
   auto entry = module ? reinterpret_cast<AddInEntry>(reinterpret_cast<void*>(GetProcAddress(module, "DummyFunc9")))
                       : nullptr;
   if (!entry) {

@@ -156,7 +156,7 @@ class Scenario:
         return pack_application(self.packer(), self.folder, config, stub)
 
     def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S, journal=None, debug=None, bare=False,
-               host_class=None, argv0=None):
+               host_class=None, argv0=None, env=None):
         """Runs `program` under the driver; `answers` maps a class or title part to an action.
         `journal` is the driver's journal when not the scenario's own (a second program
         running at the same time); `debug` a WINEDEBUG setting, whose output goes to
@@ -164,13 +164,15 @@ class Scenario:
         in its folder, which the driver runs in; `argv0` names it by that text instead
         (a relative or oddly spelled name, as a user might type it), also run in its folder;
         `host_class` has the driver answer the host's boxes too and wait for the host's end
-        (a window class of the host's)."""
+        (a window class of the host's); `env` sets environment variables of the program."""
         journal_path = journal or self.driver_journal_path
         command = ["--journal", windows_path(journal_path), "--timeout", str(timeout * 1000)]
         for match, action in (answers or {}).items():
             command += ["--answer", f"{match}={action}"]
         if host_class:
             command += ["--host-class", host_class]
+        for variable, value in (env or {}).items():
+            command += ["--env", f"{variable}={value}"]
         name = argv0 if argv0 is not None else program.name if bare else windows_path(program)
         command += ["--", name, *args]
         in_folder = bare or argv0 is not None

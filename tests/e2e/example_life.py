@@ -42,7 +42,7 @@ def check_whole_life(scenario, app, addin_x64):
 
     notice = EXAMPLE["texts"]["11"]
     assert [window.action for window in driver.windows if window.title.endswith(notice)] == ["press:1"]
-    assert events(journal, "vba") == [["ThisWorkbook", "declare=1", "call=1"]]
+    assert events(journal, "vba") == [["ThisWorkbook", "declare=1", "call=1", "load=wide"]]
     check_loader_folder(journal, app, addin_x64)
     assert ["loader", "1"] in journal
     ((path, _),) = workbook_opens(journal)

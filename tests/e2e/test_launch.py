@@ -45,7 +45,7 @@ def test_launch_hands_the_workbook_to_the_add_in_and_cleans_up(scenario, stubs, 
 
     journal = scenario.wait_for_host_end()
     # The host read the loader that sheetpack wrote and found the macro that starts the add-in.
-    assert events(journal, "vba") == [["ThisWorkbook", "declare=1", "call=1"]]
+    assert events(journal, "vba") == [["ThisWorkbook", "declare=1", "call=1", "load=wide"]]
     messages = [(int(n), int(w), int(l)) for n, w, l in events(journal, "msg")]
     launcher_pid = messages[0][1]
     assert launcher_pid != 0

@@ -87,11 +87,16 @@ TEST_F(LoaderWorkbook, MacroLoadsTheAddInOnEitherBitness) {
            "Private Declare PtrSafe Function DummyFunc9 Lib \"pelkostub.dll\" (ByVal code As Long, ByVal host As LongPtr, ByVal reserved As LongPtr) As Long\r\n",
            "Private Declare Function DummyFunc9 Lib \"pelkostub.dll\" (ByVal code As Long, ByVal host As Long, ByVal reserved As Long) As Long\r\n",
            "Private Sub Workbook_Open()\r\n    On Error Resume Next\r\n",
-           "    LoadLibraryA ThisWorkbook.Path & \"\\pelkostub.dll\"\r\n    DummyFunc9 1170, ObjPtr(Application), 0\r\n",
+           // By the path's UTF-16 address: a String argument would go through the ANSI code page.
+           "Private Declare PtrSafe Function LoadLibraryW Lib \"kernel32\" (ByVal lpLibFileName As LongPtr) As LongPtr\r\n",
+           "Private Declare Function LoadLibraryW Lib \"kernel32\" (ByVal lpLibFileName As Long) As Long\r\n",
+           "    addInPath = ThisWorkbook.Path & \"\\pelkostub.dll\"\r\n    LoadLibraryW StrPtr(addInPath)\r\n"
+           "    DummyFunc9 1170, ObjPtr(Application), 0\r\n",
            "    ThisWorkbook.Saved = True\r\n    ThisWorkbook.Close SaveChanges:=False\r\n",
        }) {
     EXPECT_NE(macro.find(line), std::string::npos) << line;
   }
+  EXPECT_EQ(macro.find("LoadLibraryA"), std::string::npos);
   for (size_t i = 0; i < macro.size(); ++i) {
     if (macro[i] == '\n') {
       ASSERT_EQ(macro[i - 1], '\r') << "a bare line feed at " << i;

@@ -80,7 +80,7 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
   EXPECT_THAT(journal, IsSupersetOf(std::vector<std::string>{
                            "folder \"loader.xls\" " + std::to_string(WriteLoaderWorkbook().size()),
                            "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow), "folder \"startup.inf\" 23",
-                           "vba \"ThisWorkbook\" declare=1 call=1", "loader 1"}));
+                           "vba \"ThisWorkbook\" declare=1 call=1 load=wide", "loader 1"}));
   // "C:\app.exe" -x, a line feed and the workbook name in UTF-8.
   EXPECT_THAT(journal, Contains("startinfo 22433a5c6170702e65786522202d780ac3a42e786c7378"));
   std::vector<std::string> messages;
