@@ -18,7 +18,9 @@ constexpr uint16_t kBoundSheet = 0x0085;
 constexpr uint16_t kCodePageUtf16 = 1200;
 constexpr size_t kBoundSheetPositionField = 4;  // after the record header
 // The host's own files never keep the workbook stream in the compound file's mini
-// stream (under 4096 bytes); ours is padded with zeros after its last EOF to match.
+// stream (under 4096 bytes); ours is padded after its last EOF to match, in whole record
+// headers of zeros, so that a reader that walks the stream record by record to its end
+// (a scanner, a mail gateway) ends on a record boundary.
 constexpr size_t kMinimumStreamSize = 4096;
 
 class Records {
@@ -130,6 +132,10 @@ std::string WriteBiffWorkbook(const BiffWorkbookNames& names) {
   StoreU32At(r.Bytes(), sheetRecord + kBoundSheetPositionField, static_cast<uint32_t>(r.Bytes().size()));
   Sheet(r, names);
   std::string stream = std::move(r.Bytes());
-  if (stream.size() < kMinimumStreamSize) stream.resize(kMinimumStreamSize, '\0');
+  constexpr size_t kRecordHeader = 4;
+  if (stream.size() < kMinimumStreamSize) {
+    const size_t padding = (kMinimumStreamSize - stream.size() + kRecordHeader - 1) / kRecordHeader * kRecordHeader;
+    stream.resize(stream.size() + padding, '\0');
+  }
   return stream;
 }

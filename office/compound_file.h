@@ -12,11 +12,13 @@ struct CfbEntry {
   bool storage = false;
   std::string data;
   std::vector<CfbEntry> children;
+  // A storage's class id, 16 bytes as stored, or empty for none (all zero).
+  std::string clsid;
 
   static CfbEntry Storage(std::string name, std::vector<CfbEntry> children) {
-    return {std::move(name), true, {}, std::move(children)};
+    return {std::move(name), true, {}, std::move(children), {}};
   }
-  static CfbEntry Stream(std::string name, std::string data) { return {std::move(name), false, std::move(data), {}}; }
+  static CfbEntry Stream(std::string name, std::string data) { return {std::move(name), false, std::move(data), {}, {}}; }
 
   // The entry at a path of names separated by '/', compared without regard to ASCII
   // case as the format does; null when there is none.

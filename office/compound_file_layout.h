@@ -38,6 +38,8 @@ constexpr uint32_t kEntryColor = 0x43;
 constexpr uint32_t kEntryLeft = 0x44;
 constexpr uint32_t kEntryRight = 0x48;
 constexpr uint32_t kEntryChild = 0x4C;
+constexpr uint32_t kEntryClsid = 0x50;
+constexpr uint32_t kClsidSize = 16;
 constexpr uint32_t kEntryStart = 0x74;
 constexpr uint32_t kEntrySizeField = 0x78;
 

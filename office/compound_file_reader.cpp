@@ -35,6 +35,7 @@ class Reader {
 
   CfbEntry Root() {
     CfbEntry root = CfbEntry::Storage("Root Entry", {});
+    root.clsid = Clsid(Entry(0));
     AddSiblings(ReadU32At(Entry(0), kEntryChild), root);
     return root;
   }
@@ -119,6 +120,7 @@ class Reader {
     const uint8_t type = static_cast<uint8_t>(entry[kEntryType]);
     if (type == kTypeStorage) {
       child.storage = true;
+      child.clsid = Clsid(entry);
       AddSiblings(ReadU32At(entry, kEntryChild), child);
     } else if (type == kTypeStream) {
       child.data = StreamData(entry);
@@ -127,6 +129,12 @@ class Reader {
     }
     parent.children.push_back(std::move(child));
     AddSiblings(ReadU32At(entry, kEntryRight), parent);
+  }
+
+  // Empty when all zero, the usual case.
+  static std::string Clsid(std::string_view entry) {
+    const std::string_view clsid = entry.substr(kEntryClsid, kClsidSize);
+    return clsid.find_first_not_of('\0') == std::string_view::npos ? std::string() : std::string(clsid);
   }
 
   std::string StreamData(std::string_view entry) const {

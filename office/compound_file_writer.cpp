@@ -200,8 +200,13 @@ class Writer {
     AppendU32(entry, e.left);
     AppendU32(entry, e.right);
     AppendU32(entry, e.child);
-    entry.resize(kEntryStart, '\0');    // CLSID, state bits, creation and modification times
-    AppendU32(entry, e.start);
+    if (e.entry->storage && e.entry->clsid.size() != kClsidSize && !e.entry->clsid.empty()) {
+      throw LoaderFormatError("compound file: the class id of '" + e.entry->name + "' is not 16 bytes");
+    }
+    entry += e.entry->storage ? e.entry->clsid : std::string();
+    entry.resize(kEntryStart, '\0');    // state bits, creation and modification times
+    // A storage other than the root has no sectors of its own: its start must be 0.
+    AppendU32(entry, e.type == kTypeStorage ? 0 : e.start);
     AppendU64(entry, e.size);
     out += entry;
   }

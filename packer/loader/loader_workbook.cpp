@@ -35,8 +35,11 @@ std::string WriteLoaderWorkbook() {
       {"ThisWorkbook", DocumentAttributes("ThisWorkbook", "{00020819-0000-0000-C000-000000000046}") + LoaderMacroSource()},
       {"Sheet1", DocumentAttributes("Sheet1", "{00020820-0000-0000-C000-000000000046}")},
   };
-  const CfbEntry root = CfbEntry::Storage(
+  CfbEntry root = CfbEntry::Storage(
       "", {CfbEntry::Stream("Workbook", WriteBiffWorkbook({"ThisWorkbook", "Sheet1", "Sheet1"})),
            CfbEntry::Storage(kVbaProjectStorage, WriteVbaProject(modules))});
+  // The class the host writes into its own workbooks' root: {00020820-0000-0000-C000-000000000046},
+  // a workbook of this format, stored little-endian as every class id is.
+  root.clsid = std::string("\x20\x08\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
   return WriteCompoundFile(root);
 }

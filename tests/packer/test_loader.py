@@ -195,3 +195,22 @@ def test_libreoffice_imports_our_macro(loader, tmp_path):
         assert lines[-1] == ""
     assert imported["ThisWorkbook"][2:-1] == our_macro_lines()
     assert imported["Sheet1"][2:-1] == []
+
+
+def test_readers_written_elsewhere_accept_the_loader_without_a_word(loader):
+    """msoffcrypto-tool walks the workbook stream record by record to its end; xlrd reads the
+    globals and the sheet with their formatting; olefile at its strictest raises on any
+    defect of the compound file it notices."""
+    import msoffcrypto
+    import xlrd
+
+    with open(loader["path"], "rb") as file:
+        assert msoffcrypto.OfficeFile(file).is_encrypted() is False
+    book = xlrd.open_workbook(str(loader["path"]), formatting_info=True, logfile=open("/dev/null", "w"))
+    assert book.sheet_names() == ["Sheet1"]
+    with olefile.OleFileIO(str(loader["path"]), raise_defects=olefile.DEFECT_INCORRECT) as ole:
+        assert ole.exists("Workbook")
+        # A storage has no sectors of its own; the root names the host's workbook class.
+        for path in ("_VBA_PROJECT_CUR", "_VBA_PROJECT_CUR/VBA"):
+            assert ole.direntries[ole._find(path)].isectStart == 0
+        assert ole.root.clsid == "00020820-0000-0000-C000-000000000046"

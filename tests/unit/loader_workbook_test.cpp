@@ -120,6 +120,10 @@ TEST_F(LoaderWorkbook, ProjectStreamNamesTheDocumentModules) {
 TEST_F(LoaderWorkbook, WorkbookStreamBindsTheModules) {
   const std::string stream = root_.Find("Workbook")->data;
   EXPECT_GE(stream.size(), 4096u);  // kept out of the mini stream
+  // Record by record from the first byte, a reader lands exactly on the stream's end.
+  size_t at = 0;
+  while (at + 4 <= stream.size()) at += 4 + ReadU16At(stream, at + 2);
+  EXPECT_EQ(at, stream.size());
   const std::vector<BiffRecord> globals = Records(stream, 0, true);
   ASSERT_FALSE(globals.empty());
   EXPECT_EQ(globals.front().id, 0x0809);
