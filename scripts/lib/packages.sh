@@ -4,7 +4,7 @@ SHEETPACK_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   libz-mingw-w64-dev
   wine wine64 xvfb xauth imagemagick
-  python3-pytest python3-pefile python3-olefile libreoffice-calc llvm-14 time
+  python3-pytest python3-pefile python3-olefile python3-msoffcrypto-tool python3-xlrd libreoffice-calc llvm-14 time
   fonts-wine fonts-liberation xdotool
   clang-14 libclang-rt-14-dev
 )
