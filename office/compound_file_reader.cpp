@@ -13,6 +13,8 @@ using namespace cfb;
 
 namespace {
 
+constexpr int kMaxNesting = 64;
+
 LoaderFormatError Damaged(const std::string& what) { return LoaderFormatError("compound file: " + what); }
 
 class Reader {
@@ -53,9 +55,12 @@ class Reader {
       difat = ReadU32At(sector, sectorSize_ - 4);
     }
     const uint32_t count = ReadU32At(file_, kHeaderFatSectorCount);
+    if (count > SectorCount()) throw Damaged("more FAT sectors counted than the file holds");
     std::string fat;
+    std::set<uint32_t> listed;
     for (uint32_t i = 0; i < count; ++i) {
       if (i >= fatSectors.size()) throw Damaged("fewer FAT sectors listed than counted");
+      if (!listed.insert(fatSectors[i]).second) throw Damaged("FAT sector " + std::to_string(fatSectors[i]) + " is listed twice");
       fat += Sector(fatSectors[i]);
     }
     fat_ = Numbers(fat);
@@ -75,14 +80,18 @@ class Reader {
     return file_.substr(offset, sectorSize_);
   }
 
-  std::string ReadChain(const std::vector<uint32_t>& fat, uint32_t start) const { return ReadChain(fat, start, false); }
+  std::string ReadChain(const std::vector<uint32_t>& fat, uint32_t start) { return ReadChain(fat, start, false); }
 
   // A chain of sectors, or of mini sectors in the mini stream.
-  std::string ReadChain(const std::vector<uint32_t>& fat, uint32_t start, bool mini) const {
+  // Each sector belongs to one chain at most, so that nothing read can outgrow the file.
+  std::string ReadChain(const std::vector<uint32_t>& fat, uint32_t start, bool mini) {
+    std::vector<bool>& claimed = mini ? claimedMini_ : claimed_;
+    if (claimed.size() < fat.size()) claimed.resize(fat.size(), false);
     std::string data;
-    for (uint32_t id = start, steps = 0; id != kEndOfChain; id = fat[id], ++steps) {
+    for (uint32_t id = start; id != kEndOfChain; id = fat[id]) {
       if (id >= fat.size()) throw Damaged("a chain names sector " + std::to_string(id) + ", outside the FAT");
-      if (steps > fat.size()) throw Damaged("a chain loops");
+      if (claimed[id]) throw Damaged("sector " + std::to_string(id) + " belongs to two chains, or a chain loops");
+      claimed[id] = true;
       if (!mini) {
         data += Sector(id);
         continue;
@@ -100,12 +109,28 @@ class Reader {
     return std::string_view(directory_).substr(offset, kEntrySize);
   }
 
-  // A storage's entries are a binary tree through their sibling links; walked in order.
-  void AddSiblings(uint32_t id, CfbEntry& parent) {
-    if (id == kNoEntry) return;
-    if (!visited_.insert(id).second) throw Damaged("the directory links entry " + std::to_string(id) + " twice");
-    const std::string_view entry = Entry(id);
-    AddSiblings(ReadU32At(entry, kEntryLeft), parent);
+  // A storage's entries are a binary tree through their sibling links, walked in order with
+  // a stack of our own: a tree of thousands of left links must not exhaust the thread's.
+  // Storages within storages recurse, each level an entry at least, up to a depth no real
+  // file comes near.
+  void AddSiblings(uint32_t top, CfbEntry& parent, int nesting = 0) {
+    if (nesting > kMaxNesting) throw Damaged("storages are nested deeper than " + std::to_string(kMaxNesting));
+    std::vector<uint32_t> pending;
+    uint32_t id = top;
+    while (id != kNoEntry || !pending.empty()) {
+      for (; id != kNoEntry; id = ReadU32At(Entry(id), kEntryLeft)) {
+        if (!visited_.insert(id).second) throw Damaged("the directory links entry " + std::to_string(id) + " twice");
+        pending.push_back(id);
+      }
+      id = pending.back();
+      pending.pop_back();
+      const std::string_view entry = Entry(id);
+      parent.children.push_back(ReadEntry(id, entry, nesting));
+      id = ReadU32At(entry, kEntryRight);
+    }
+  }
+
+  CfbEntry ReadEntry(uint32_t id, std::string_view entry, int nesting) {
     const uint16_t nameBytes = ReadU16At(entry, kEntryNameLength);
     if (nameBytes < 2 || nameBytes > 64 || nameBytes % 2) throw Damaged("a directory entry has a bad name length");
     CfbEntry child;
@@ -121,14 +146,13 @@ class Reader {
     if (type == kTypeStorage) {
       child.storage = true;
       child.clsid = Clsid(entry);
-      AddSiblings(ReadU32At(entry, kEntryChild), child);
+      AddSiblings(ReadU32At(entry, kEntryChild), child, nesting + 1);
     } else if (type == kTypeStream) {
       child.data = StreamData(entry);
     } else {
       throw Damaged("entry '" + child.name + "' is neither a storage nor a stream");
     }
-    parent.children.push_back(std::move(child));
-    AddSiblings(ReadU32At(entry, kEntryRight), parent);
+    return child;
   }
 
   // Empty when all zero, the usual case.
@@ -137,7 +161,7 @@ class Reader {
     return clsid.find_first_not_of('\0') == std::string_view::npos ? std::string() : std::string(clsid);
   }
 
-  std::string StreamData(std::string_view entry) const {
+  std::string StreamData(std::string_view entry) {
     const uint64_t size = ReadU32At(entry, kEntrySizeField);  // the high half is unused in version 3
     const uint32_t start = ReadU32At(entry, kEntryStart);
     if (size == 0) return {};
@@ -156,6 +180,8 @@ class Reader {
   std::string directory_;
   std::string miniStream_;
   std::set<uint32_t> visited_;
+  std::vector<bool> claimed_;
+  std::vector<bool> claimedMini_;
 };
 
 }  // namespace

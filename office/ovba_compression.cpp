@@ -117,7 +117,7 @@ std::string OvbaCompress(std::string_view data) {
   return out;
 }
 
-std::string OvbaDecompress(std::string_view container) {
+std::string OvbaDecompress(std::string_view container, size_t limit) {
   if (container.empty() || container[0] != kSignature) throw LoaderFormatError("compressed data: no signature byte 0x01");
   std::string out;
   ByteReader reader(container, 1);
@@ -128,6 +128,9 @@ std::string OvbaDecompress(std::string_view container) {
     const size_t dataSize = size_t{header & 0x0FFFu} + 3 - 2;
     if (reader.Remaining() < dataSize) throw LoaderFormatError("compressed data: a chunk is cut off");
     const std::string_view chunk = reader.Take(dataSize);
+    if (out.size() > limit || limit - out.size() < kChunkSize) {
+      throw LoaderFormatError("compressed data: grows past " + std::to_string(limit) + " bytes");
+    }
     if (header & kChunkCompressedFlag) {
       DecompressTokens(chunk, out);
     } else if (chunk.size() == kChunkSize) {

@@ -1,11 +1,24 @@
 // Reads the module sources of a VBA project through its dir stream: the stream name and
 // source offset of each module come from there, not from the stream names themselves.
+#include <set>
+
 #include "core/encoding/byte_io.h"
 #include "office/loader_format_error.h"
 #include "office/ovba_compression.h"
 #include "office/vba_project.h"
 
 namespace {
+
+// Far more source than any real project holds; what a damaged or hostile project may make
+// the reader allocate.
+constexpr size_t kMaxProjectSource = size_t{32} << 20;
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
 
 struct ModuleRecord {
   std::string name;
@@ -53,11 +66,20 @@ std::vector<VbaModule> ReadVbaModules(const CfbEntry& projectStorage) {
   const CfbEntry* dir = projectStorage.Find("VBA/dir");
   if (!dir || dir->storage) throw LoaderFormatError("no VBA/dir stream");
   std::vector<VbaModule> modules;
-  for (const ModuleRecord& record : ModuleRecords(OvbaDecompress(dir->data))) {
+  std::set<std::string> streamNames;
+  size_t sourceLeft = kMaxProjectSource;
+  for (const ModuleRecord& record : ModuleRecords(OvbaDecompress(dir->data, kMaxProjectSource))) {
+    // A stream read for two modules would be decompressed twice: a small file could then
+    // stand for any amount of source.
+    if (!streamNames.insert(UpperAscii(record.streamName)).second) {
+      throw LoaderFormatError("VBA/dir: the stream " + record.streamName + " is named by two modules");
+    }
     const CfbEntry* stream = projectStorage.Find("VBA/" + record.streamName);
     if (!stream || stream->storage) throw LoaderFormatError("no stream VBA/" + record.streamName + " for module " + record.name);
     if (record.offset > stream->data.size()) throw LoaderFormatError("VBA/" + record.streamName + ": source offset past its end");
-    modules.push_back({record.name, OvbaDecompress(std::string_view(stream->data).substr(record.offset))});
+    std::string source = OvbaDecompress(std::string_view(stream->data).substr(record.offset), sourceLeft);
+    sourceLeft -= source.size();
+    modules.push_back({record.name, std::move(source)});
   }
   return modules;
 }

@@ -149,6 +149,13 @@ TEST(CompoundFile, RejectsDamagedFiles) {
     StoreU32At(file, offset, value);
     return file;
   };
+  // The directory is contiguous in the files the writer makes.
+  auto entryOffset = [&](const std::u16string& name) {
+    const std::string bytes = StringToUtf16LeBytes(name) + std::string(2, '\0');
+    size_t at = (directory + 1) * 512;
+    while (good.compare(at, bytes.size(), bytes) != 0) at += 128;
+    return at;
+  };
   const struct {
     const char* name;
     std::string file;
@@ -158,6 +165,11 @@ TEST(CompoundFile, RejectsDamagedFiles) {
       {"FAT chain of the directory loops on itself", patched(512 + 4 * directory, directory)},
       {"root's child links back to the root", patched((directory + 1) * 512 + 0x4C, 0)},
       {"FAT sector past the end", patched(0x4C, 100000)},
+      // Listed again and again, one sector would make the FAT, and what it reads, grow without
+      // the file growing.
+      {"a FAT sector listed twice", patched(0x4C + 4, ReadU32At(good, 0x4C))},
+      {"two streams share their sectors",
+       patched(entryOffset(u"Workbook") + 0x74, ReadU32At(good, entryOffset(u"large") + 0x74))},
       {"a name with an unpaired surrogate", patched((directory + 1) * 512 + 128, 0x0041D800)},
       // A '/' in a name would make the entry unreachable by its path.
       {"a name with a slash", patched((directory + 1) * 512 + 128, 0x0041002F)},
@@ -166,6 +178,22 @@ TEST(CompoundFile, RejectsDamagedFiles) {
     SCOPED_TRACE(c.name);
     EXPECT_THROW(ReadCompoundFile(c.file), LoaderFormatError);
   }
+}
+
+// Thousands of entries linked by their left links alone: a tree walk that recursed once per
+// link would exhaust the stack; the walk keeps its own.
+TEST(CompoundFile, ReadsADirectoryLinkedAsOneLongList) {
+  constexpr int kEntries = 20000;
+  std::vector<CfbEntry> streams;
+  for (int i = 0; i < kEntries; ++i) streams.push_back(CfbEntry::Stream("e" + std::to_string(i), ""));
+  std::string file = WriteCompoundFile(CfbEntry::Storage("", std::move(streams)));
+  const size_t directory = (size_t{ReadU32At(file, 0x30)} + 1) * 512;
+  StoreU32At(file, directory + 0x4C, 1);  // the root's tree starts at entry 1
+  for (uint32_t id = 1; id <= kEntries; ++id) {
+    StoreU32At(file, directory + id * 128 + 0x44, id < kEntries ? id + 1 : 0xFFFFFFFF);
+    StoreU32At(file, directory + id * 128 + 0x48, 0xFFFFFFFF);
+  }
+  EXPECT_EQ(ReadCompoundFile(file).children.size(), size_t{kEntries});
 }
 
 }  // namespace

@@ -172,3 +172,32 @@ TEST(LoaderWorkbookReader, RefusesFilesWithoutAProject) {
 }
 
 }  // namespace
+
+namespace {
+
+// A dir stream that names one module stream for two modules: each would be decompressed
+// again, so a small file could stand for any amount of source.
+TEST(VbaProjectReader, RefusesAStreamNamedByTwoModules) {
+  CfbEntry project = CfbEntry::Storage(kVbaProjectStorage, WriteVbaProject({{"Mod1", "' one\r\n"}, {"Mod2", "' two\r\n"}}));
+  for (CfbEntry& child : project.children) {
+    if (child.name != "VBA") continue;
+    for (CfbEntry& stream : child.children) {
+      if (stream.name != "dir") continue;
+      std::string dir = OvbaDecompress(stream.data);
+      for (size_t at = dir.find("Mod2"); at != std::string::npos; at = dir.find("Mod2", at)) dir.replace(at, 4, "Mod1");
+      stream.data = OvbaCompress(dir);
+    }
+  }
+  EXPECT_EQ(ReadVbaModules(CfbEntry::Storage(kVbaProjectStorage, WriteVbaProject({{"Mod1", "x"}, {"Mod2", "y"}}))).size(), 2u);
+  EXPECT_THROW(ReadVbaModules(project), LoaderFormatError);
+}
+
+// A compressed chunk of a few bytes can stand for 4096; what may come out is bounded.
+TEST(VbaProjectReader, DecompressionStopsAtItsLimit) {
+  const std::string container = OvbaCompress(std::string(100000, 'a'));
+  EXPECT_LT(container.size(), 2000u);
+  EXPECT_EQ(OvbaDecompress(container).size(), 100000u);
+  EXPECT_THROW(OvbaDecompress(container, 50000), LoaderFormatError);
+}
+
+}  // namespace
