@@ -1,4 +1,5 @@
 // sheetpack build: a stub plus the application's items, icon and version record.
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -107,6 +108,29 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
 }
 
+// Writing the application over one of its own inputs would destroy the author's file:
+// compared as files, not as spellings of a path.
+void RefuseOutputThatIsAnInput(const fs::path& target, const std::string& output, const fs::path& configFile,
+                               const PackConfig& config, const AddInKit& kit) {
+  std::vector<std::pair<std::string, fs::path>> inputs = {
+      {"the configuration", configFile}, {"the workbook", config.workbook}, {"the add-in", kit.addIn32},
+      {"the add-in", kit.addIn64}};
+  if (config.splash) inputs.emplace_back("the splash picture", *config.splash);
+  if (config.notice) inputs.emplace_back("the notice", *config.notice);
+  if (config.icon) inputs.emplace_back("the icon", *config.icon);
+  if (kit.folder) inputs.emplace_back("the loader workbook", *kit.folder / "loader.xls");
+  for (const auto& [what, input] : inputs) {
+    if (SameFile(input, target)) throw BadInput(output, "is " + what + " of this build; write the application to another file");
+  }
+}
+
+bool EndsInExe(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".exe";
+}
+
 }  // namespace
 
 void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
@@ -130,6 +154,8 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
 
   const AddInKit kit = ChooseAddInKit(config, context);
+  RefuseOutputThatIsAnInput(target, *output, configFile, config, kit);
+  if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
   AppItems items = BuildAppItems(config, kit, PackTime());
   for (const std::string& warning : items.warnings) context.Warn(warning);
 

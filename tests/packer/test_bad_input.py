@@ -125,3 +125,27 @@ def test_help_for_every_command(sheetpack):
         assert result.stdout.startswith(f"usage: sheetpack {command}".encode())
     assert run(sheetpack, "--help").stdout.startswith(b"usage: sheetpack COMMAND")
     assert run(sheetpack).returncode == 2
+
+
+@pytest.mark.parametrize("output, what", [
+    ("Report.xlsm", "the workbook"),
+    ("app.json", "the configuration"),
+    ("sub/../splash.jpg", "the splash picture"),  # the same file, spelled otherwise
+    ("kit/addin-x64.dll", "the add-in"),
+])
+def test_an_output_that_is_one_of_the_inputs_is_refused_and_left_alone(sheetpack, app, output, what):
+    config = app.write_config()
+    (app.folder / "sub").mkdir(exist_ok=True)
+    target = app.folder / output
+    before = target.read_bytes()
+    result = run(sheetpack, "build", config, "-o", target)
+    assert result.returncode == 2, result.stderr.decode()
+    assert f"is {what} of this build" in result.stderr.decode()
+    assert target.read_bytes() == before
+
+
+def test_an_output_not_ending_in_exe_is_written_with_a_warning(sheetpack, app, tmp_path):
+    result = run(sheetpack, "build", app.write_config(), "-o", tmp_path / "App.bin")
+    assert result.returncode == 0, result.stderr.decode()
+    assert "does not end in .exe" in result.stderr.decode()
+    assert (tmp_path / "App.bin").read_bytes()[:2] == b"MZ"
