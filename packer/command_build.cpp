@@ -67,10 +67,15 @@ void ApplyVersionRecord(ResourceTree& tree, const PackConfig& config) {
   const std::u16string version = Utf8ToUtf16(std::to_string(config.version[0]) + "." +
                                               std::to_string(config.version[1]) + "." +
                                               std::to_string(config.version[2]) + ".0");
-  const VersionInfoConfig& info = *config.versionInfo;
+  // Anti-virus products and administrators judge an unsigned program partly by this record:
+  // it describes the application, never the packer, also when the author gave no versionInfo.
+  VersionInfoConfig info = config.versionInfo.value_or(VersionInfoConfig{});
+  if (info.productName.empty()) info.productName = config.title;
+  if (info.fileDescription.empty()) info.fileDescription = config.title;
   const std::pair<const char16_t*, const std::string*> texts[] = {
       {u"CompanyName", &info.company},       {u"FileDescription", &info.fileDescription},
       {u"LegalCopyright", &info.copyright},  {u"ProductName", &info.productName},
+      {u"Comments", &config.authorContact},
   };
   for (const auto& [key, value] : texts) {
     if (!value->empty()) fields.strings.emplace_back(key, Utf8ToUtf16(*value));
@@ -173,7 +178,7 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
       throw BadInput(PathToUtf8(*config.icon), error.what());
     }
   }
-  if (config.versionInfo) ApplyVersionRecord(tree, config);
+  ApplyVersionRecord(tree, config);
 
   SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
 }

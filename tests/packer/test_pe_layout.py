@@ -122,10 +122,22 @@ def test_icon_and_version_record(sheetpack, app, tmp_path):
     strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
     assert strings == {"CompanyName": "Example Ltd", "FileDescription": "Quarterly report",
                        "LegalCopyright": "(c) 2024 Example Ltd", "ProductName": "Report",
-                       "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0"}
+                       "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0",
+                       "Comments": app.config["authorContact"]}
     fixed = pe.VS_FIXEDFILEINFO[0]
     assert (fixed.FileVersionMS, fixed.FileVersionLS) == (0x00010002, 0x00030000)
     assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x00010002, 0x00030000)
+
+
+def test_without_version_info_the_record_describes_the_application_not_the_packer(sheetpack, app, tmp_path):
+    del app.config["versionInfo"]
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    pe = pefile.PE(str(exe))
+    strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
+    assert strings == {"FileDescription": app.config["title"], "ProductName": app.config["title"],
+                       "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0", "Comments": app.config["authorContact"]}
+    assert pe.VS_FIXEDFILEINFO[0].FileVersionMS == 0x00010002
 
 
 def test_output_is_reproducible_with_source_date_epoch(sheetpack, app, tmp_path):
