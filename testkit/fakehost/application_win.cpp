@@ -18,6 +18,8 @@ HWND HwndAnswer(const HostState& host) {
   std::wstring which = host.scenario.Text("hwnd", L"real");
   if (which == L"zero") return nullptr;
   if (which == L"other") return host.otherWindow;
+  // windowPerWorkbook=1: the active workbook's window, as from version 15 on.
+  if (host.activeWindow && IsWindow(host.activeWindow)) return host.activeWindow;
   return host.mainWindow;
 }
 

@@ -14,3 +14,5 @@ IDispatch* NewLanguageSettings();
 IDispatch* NewWorkbook(const std::wstring& path);
 // Closes every open workbook (journal: close all "<path>" for each).
 void CloseAllWorkbooks();
+// The user opens the workbook the scenario's userOpens names, once (journal: user open).
+void OpenAsUser();

@@ -35,10 +35,18 @@ struct HostState {
     int id;
     std::wstring path;
     bool saved;
+    HWND window;  // its own main window (windowPerWorkbook), else null: it shows in the main window
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;
   long long busyOpensLeft = 0;  // opens still answered with "busy"
+  HWND activeWindow = nullptr;   // the main window Hwnd names (windowPerWorkbook)
+  int opensUnderWay = 0;         // Workbooks.Open calls not returned yet
+  std::vector<HWND> workbookWindows;  // main windows made for workbooks (windowPerWorkbook)
+  int packagedId = 0;                 // the last workbook opened through Workbooks.Open
+  std::wstring packagedPath;
+  bool ownWorkbookOpened = false;
+  long long userSavesLeft = 0;
 };
 
 HostState& Host();
