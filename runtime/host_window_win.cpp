@@ -98,11 +98,16 @@ LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   bool handled = false;
   try {
     if (window == state.hostWindow) handled = HandleProtocolMessage(state, message, wParam);
-    if (message == WM_DESTROY && IsLastMainWindow(window)) {
-      // The host's last main window: the host is going down and the application's life is
-      // over (end_of_life_win.h).
-      StopTakeOverTimers(state);
-      EndApplicationLife(state);
+    if (message == WM_DESTROY) {
+      if (IsLastMainWindow(window)) {
+        // The host's last main window: the host is going down and the application's life
+        // is over (end_of_life_win.h).
+        StopTakeOverTimers(state);
+        EndApplicationLife(state);
+      } else {
+        // The host stays: the windows that remain carry the watch for its end.
+        SubclassNewMainWindows(state);
+      }
     }
   } catch (...) {
     // A failure of the runtime's must not reach the host: its own handling goes on.
