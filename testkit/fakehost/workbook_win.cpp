@@ -171,6 +171,11 @@ void CALLBACK QuitAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
   PostMessageW(host.mainWindow, WM_CLOSE, 0, 0);
 }
 
+void CALLBACK OpenAsUserOnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  OpenAsUser();
+}
+
 // The host dies as a crashed or killed one does: nothing of it runs any more.
 void CALLBACK Die(HWND, UINT, UINT_PTR, DWORD) {
   Host().journal.Write("died");
@@ -199,10 +204,7 @@ IDispatch* NewWorkbook(const std::wstring& path) {
   // userOpens=<path>, userOpensAt=<ms>: that long after this open the user opens a workbook
   // of their own (userOpensAt=busy: at the first busy answer, workbooks_win.cpp).
   if (long long at = host.scenario.Number("userOpensAt", -1); at >= 0) {
-    SetTimer(nullptr, 0, static_cast<UINT>(at), [](HWND window, UINT, UINT_PTR timer, DWORD) {
-      KillTimer(window, timer);
-      OpenAsUser();
-    });
+    SetTimer(nullptr, 0, static_cast<UINT>(at), OpenAsUserOnTimer);
   }
   // dieAfterOpen=<ms>: the host process is killed that long after the open.
   long long dieDelay = host.scenario.Number("dieAfterOpen", -1);

@@ -56,6 +56,19 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The host's own procedure, recording the private messages that reach it.
+std::vector<UINT> seen;
+LRESULT CALLBACK RecordingHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= WM_USER) seen.push_back(message);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Another add-in's procedure, put in front of the runtime's after it started.
+WNDPROC runtimeProc = nullptr;
+LRESULT CALLBACK LaterAddInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(runtimeProc, window, message, wParam, lParam);
+}
+
 class RuntimeEntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -123,12 +136,8 @@ TEST_F(RuntimeEntryTest, StartsOnceSurvivesAMissingWorkbookAndLeavesTheWindowAsI
 
   // Another add-in subclasses the window after the runtime, keeping the runtime's procedure
   // as the one it calls on.
-  static WNDPROC runtimeProc;
   runtimeProc = WindowProc();
-  SetWindowLongPtrW(window_, GWLP_WNDPROC,
-                    reinterpret_cast<LONG_PTR>(+[](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-                      return CallWindowProcW(runtimeProc, window, message, wParam, lParam);
-                    }));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterAddInProc));
 
   // Once started the runtime is pinned: unloading it leaves its code where the window's
   // chain, through the other add-in's procedure, still reaches it.
@@ -139,13 +148,8 @@ TEST_F(RuntimeEntryTest, StartsOnceSurvivesAMissingWorkbookAndLeavesTheWindowAsI
 }
 
 TEST_F(RuntimeEntryTest, PassesEveryMessageOnAfterTheTakeOverAndNothingBeforeIt) {
-  static std::vector<UINT> seen;
   seen.clear();
-  SetWindowLongPtrW(window_, GWLP_WNDPROC,
-                    reinterpret_cast<LONG_PTR>(+[](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                      if (message >= WM_USER) seen.push_back(message);
-                      return DefWindowProcW(window, message, wParam, lParam);
-                    }));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc));
   FakeApplication application(window_);
   ASSERT_EQ(entry_(static_cast<int32_t>(AddInMessage::kLoaderCall), &application, nullptr), 1);
   SendMessageW(window_, AddInMessage::kSilentStart, 1, 0);
