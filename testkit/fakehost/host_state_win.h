@@ -18,6 +18,12 @@ struct HostState {
   std::vector<HWND> extraWindows;
   HWND otherWindow = nullptr;
   IDispatch* application = nullptr;  // not owned: the object lives while clients hold it
+  // What the add-in inside the process gets instead of the application object: its
+  // references, like those of any code in the real host's process, keep the object but
+  // not the process. It holds one reference of the application's for the process's life.
+  IDispatch* inProcessApplication = nullptr;
+  LONG inProcessReferences = 0;
+  bool clientsGone = false;  // every client in another process has let go
 
   std::wstring caption;
   std::wstring version;

@@ -91,7 +91,7 @@ void RunLoaderMacro(const std::wstring& workbookPath) {
     host.journal.Write("loader error " + std::to_string(GetLastError()));
     return;
   }
-  int result = entry(kAddInStartCode, host.application, nullptr);
+  int result = entry(kAddInStartCode, InProcessApplication(), nullptr);
   host.journal.Write("loader " + std::to_string(result));
 }
 
