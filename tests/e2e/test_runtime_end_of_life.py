@@ -104,11 +104,13 @@ def test_a_state_that_cannot_be_written_is_told_and_the_saved_workbook_kept(scen
     assert ["quit"] not in journal
 
 
-def test_closing_the_workbook_with_another_window_open_ends_nothing(scenario, shelf, tmp_path):
+@pytest.mark.parametrize("saved_state", [False, True], ids=["cleanup-mode", "saved-state"])
+def test_closing_the_workbook_with_another_window_open_ends_nothing(scenario, shelf, tmp_path, saved_state):
     """One main window per workbook: the packaged workbook's window goes with it, the host
     and the user's own workbook in its window stay. The workspace is still there when the
-    user closes the host, and gone after."""
-    app = shelf.get("life", title=TITLE)
+    user closes the host (in saved-state mode the resident launcher is not told to remove
+    it early), and gone after."""
+    app = saved_state_app(shelf, "windows-saved") if saved_state else shelf.get("life", title=TITLE)
     own = tmp_path / "Own.xlsx"
     own.write_bytes(b"the user's own workbook")
     scenario.host(windowPerWorkbook=1, userOpens=windows_path(own), userOpensAt=300, userCloses="workbook",
@@ -122,6 +124,8 @@ def test_closing_the_workbook_with_another_window_open_ends_nothing(scenario, sh
     assert ["exists", path, "1"] in journal, "the workspace was removed while the host ran"
     assert ["quit"] not in journal, "the host was quit with the user's workbook open"
     assert scenario.left_behind() == []
+    if saved_state:
+        assert saved_workbook(app.program.with_suffix(".vstg")) == WORKBOOK
 
 
 def test_an_open_macro_box_starts_no_second_open(scenario, shelf):
