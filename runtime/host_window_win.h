@@ -13,4 +13,6 @@ struct RuntimeState;
 bool SubclassHostWindow(RuntimeState& state, HWND window);
 
 // Subclasses the main windows of the host's thread that came since (a new workbook window).
+// Called whenever a subclassed main window goes while others stay, so the last main window
+// to go is always one of the runtime's.
 void SubclassNewMainWindows(RuntimeState& state);

@@ -6,7 +6,6 @@
 #include "core/host/host_ops_win.h"
 #include "core/text/message_texts.h"
 #include "core/win/wide_win.h"
-#include "runtime/host_window_win.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
 #include "runtime/state_saving_win.h"
@@ -148,7 +147,6 @@ void WatchWorkbook(RuntimeState& state) {
   Disarm(state.watchTimer);
   if (state.phase != RuntimePhase::kRunning || !state.workbook) return;
   InHostCall(state, [&] {
-    SubclassNewMainWindows(state);
     SaveStateAfterUserSave(state);
     if (state.phase != RuntimePhase::kRunning || !state.workbook) return;
     try {
