@@ -2,34 +2,14 @@
 
 #include <windows.h>
 
-#include "core/win/wide_win.h"
-#include "core/encoding/byte_io.h"
-#include "core/win/files_win.h"
 #include "core/text/message_texts.h"
-#include "core/payload/packed_item.h"
-#include "core/payload/saved_state.h"
-#include "core/payload/saved_state_file_win.h"
-#include "core/encoding/utf.h"
+#include "core/win/wide_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/state_saving_win.h"
 
 namespace {
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
-// The workbook as the user last saved it, with the settings the application ran with.
-void WriteSavedStateFile(const RuntimeState& state) {
-  SavedState saved;
-  if (!ReadWholeFile(state.workbookPath, saved.workbook)) return;
-  std::string marked;
-  AppendU32(marked, kWorkbookMarker);
-  saved.workbook = PackItem(marked + saved.workbook);
-  saved.settings = state.settingsBlob;
-  saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
-  ReplaceFileAtomically(ToWide(SavedStatePath(FromWide(state.launcherPath))),
-                        WriteSavedState(saved, state.settings.settingsMagic()));
-}
 
 // The resident launcher waits for this event; it then removes the workspace files, retrying
 // while the host still holds them.
@@ -79,9 +59,12 @@ void EndApplicationLife(RuntimeState& state) {
   if (phase == RuntimePhase::kIdle || phase == RuntimePhase::kLinked) return;
   if (InSavedStateMode(state)) {
     // Only a workbook the user had keeps its state: a refused one leaves the last saved
-    // state as it was.
-    if (phase == RuntimePhase::kRunning && state.settingsRead && !state.settingsBlob.empty()) {
-      WriteSavedStateFile(state);
+    // state as it was. Every save has been written already; the last one may have come
+    // after the watch's last look. A failed write has been told to the user (and the
+    // workbook copied out of the workspace) before the resident launcher may remove it.
+    if (phase == RuntimePhase::kRunning && SavesState(state)) {
+      SaveStateAfterUserSave(state);
+      if (!state.stateWritten) SaveStateNow(state, true);
     }
     SignalResidentLauncher(state);
   } else {

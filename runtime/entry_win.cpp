@@ -16,6 +16,9 @@
 
 namespace {
 
+// Any address inside the runtime's image names it to the loader.
+const char kPinAnchor = 0;
+
 // The launcher leaves its command line and the workbook's path beside the add-in. A file
 // that is missing or damaged leaves both empty: the take-over then reports the workbook
 // as one that cannot be opened.
@@ -40,8 +43,18 @@ bool StartRuntime(RuntimeState& state, void* application) {
   if (FAILED(static_cast<IUnknown*>(application)->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(host.Put())))) {
     return false;
   }
+  HWND window = GetHostHwnd(host.Get());
+  if (!window || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return false;
+  // From the first subclassed window on, the runtime's code is reachable from the host's
+  // windows and timers, and another add-in may subclass after it: it stays loaded for the
+  // rest of the process, whatever unloads it.
+  HMODULE pinned = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(&kPinAnchor), &pinned)) {
+    return false;
+  }
   ReadStartupInfo(state);
-  if (!SubclassHostWindow(state, GetHostHwnd(host.Get()))) return false;
+  if (!SubclassHostWindow(state, window)) return false;
   state.application = std::move(host);
   state.phase = RuntimePhase::kLinked;
   return true;
@@ -49,14 +62,14 @@ bool StartRuntime(RuntimeState& state, void* application) {
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+// Nothing is torn down here: under the loader lock no COM object may be released and no
+// window touched, and once started the runtime is pinned, so it is never unloaded while
+// the host runs.
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     Runtime().module = module;
     DisableThreadLibraryCalls(module);
   }
-  // Unloaded while the host goes on (at process exit `reserved` is set and nothing runs any
-  // more): the host window must not keep a procedure whose code is about to go.
-  if (reason == DLL_PROCESS_DETACH && !reserved) ReleaseHostWindow(Runtime());
   return TRUE;
 }
 

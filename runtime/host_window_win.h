@@ -1,14 +1,18 @@
 #pragma once
-// The host's main window, subclassed: the launcher's messages, the runtime's timers and
-// the window's end all arrive through it, on the host's window thread.
+// The host's main windows, subclassed: the launcher's messages arrive through the one the
+// host's Hwnd named at the start, and the end of the host's last main window is the end of
+// the application's life. A window's end by itself is only a hint: from version 2013 on
+// each workbook has a main window of its own, and one going leaves the host running.
 #include <windows.h>
 
 struct RuntimeState;
 
-// Puts the runtime's procedure in front of the window's own. False when the window is not
-// one of the calling thread's (a window of another thread cannot be subclassed).
+// Puts the runtime's procedure in front of `window` (the host's Hwnd) and of every other
+// main window of the calling thread. False when `window` is not one of the calling
+// thread's (a window of another thread cannot be subclassed).
 bool SubclassHostWindow(RuntimeState& state, HWND window);
 
-// Stops the runtime's timers, gives the window its own procedure back and lets go of the
-// host's objects. Safe to call more than once.
-void ReleaseHostWindow(RuntimeState& state);
+// Subclasses the main windows of the host's thread that came since (a new workbook window).
+// Called whenever a subclassed main window goes while others stay, so the last main window
+// to go is always one of the runtime's.
+void SubclassNewMainWindows(RuntimeState& state);

@@ -17,3 +17,11 @@ std::wstring AddInFolder(const RuntimeState& state) {
   std::wstring path = AddInPath(state);
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
+
+HWND BoxOwner(const RuntimeState& state) {
+  if (state.hostWindow && IsWindow(state.hostWindow)) return state.hostWindow;
+  for (const auto& entry : state.windows) {
+    if (IsWindow(entry.window)) return entry.window;
+  }
+  return nullptr;
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/win/scoped_win.h"
 #include "core/payload/app_settings.h"
@@ -23,10 +24,16 @@ struct RuntimeState {
   HMODULE module = nullptr;
   RuntimePhase phase = RuntimePhase::kIdle;
 
-  // The host's application object and main window, and the window procedure we replaced.
+  // The host's application object, the window its Hwnd named at the start (where the
+  // launcher's messages arrive), and every main window of the host's thread that the
+  // runtime has put its procedure in front of, with the procedure it replaced.
   ComPtr<IDispatch> application;
   HWND hostWindow = nullptr;
-  WNDPROC originalProc = nullptr;
+  struct Subclassed {
+    HWND window;
+    WNDPROC original;
+  };
+  std::vector<Subclassed> windows;
 
   // From the start-up information file beside the add-in.
   std::wstring commandLine;
@@ -41,9 +48,20 @@ struct RuntimeState {
   std::string settingsBlob;
   AppSettings settings;
 
-  // The take-over.
+  // The take-over. The timers are the thread's (no window of their own: a main window
+  // may go while the host stays); a call into the host's object model is never entered
+  // twice, from a timer firing inside a modal loop the host runs during the call.
   ComPtr<IDispatch> workbook;
-  DWORD openStartedTick = 0;
+  UINT_PTR openRetryTimer = 0;
+  UINT_PTR watchTimer = 0;
+  UINT_PTR giveUpTimer = 0;
+  bool inHostCall = false;
+
+  // The workbook file as it was on disk when the state was last taken from it: a change is
+  // the sign of a save.
+  ULONGLONG workbookStamp = 0;
+  ULONGLONG workbookSize = 0;
+  bool stateWritten = false;  // the saved-state file holds the workbook as it is now
 };
 
 RuntimeState& Runtime();
@@ -52,8 +70,5 @@ RuntimeState& Runtime();
 std::wstring AddInPath(const RuntimeState& state);
 std::wstring AddInFolder(const RuntimeState& state);
 
-// The timers the runtime sets on the host window; ids far from the host's own.
-namespace RuntimeTimer {
-constexpr UINT_PTR kOpenRetry = 0x53500001;
-constexpr UINT_PTR kWatchWorkbook = 0x53500002;
-}  // namespace RuntimeTimer
+// A main window of the host that still exists, to own the runtime's boxes; null when none.
+HWND BoxOwner(const RuntimeState& state);

@@ -2,19 +2,40 @@
 
 #include <windows.h>
 
-#include "core/win/wide_win.h"
 #include "core/host/com_error_win.h"
 #include "core/host/host_ops_win.h"
 #include "core/text/message_texts.h"
+#include "core/win/wide_win.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/state_saving_win.h"
 
 namespace {
 
 constexpr HRESULT kHostBusy = static_cast<HRESULT>(0x800AC472);  // editing a cell, a dialog open
 constexpr DWORD kOpenRetryMs = 250;
-constexpr DWORD kOpenPatienceMs = 60000;  // how long a busy host is waited for
 constexpr DWORD kWatchMs = 500;
+constexpr DWORD kGiveUpRetryMs = 500;
+
+void CALLBACK OnOpenRetry(HWND, UINT, UINT_PTR, DWORD);
+void CALLBACK OnWatch(HWND, UINT, UINT_PTR, DWORD);
+void CALLBACK OnGiveUpRetry(HWND, UINT, UINT_PTR, DWORD);
+
+// The timers belong to the thread, not to a window: a main window may go while the host
+// stays, and none is needed for them to fire.
+void Arm(UINT_PTR& timer, DWORD ms, TIMERPROC proc) {
+  if (!timer) timer = SetTimer(nullptr, 0, ms, proc);
+}
+
+void Disarm(UINT_PTR& timer) {
+  if (timer) KillTimer(nullptr, timer);
+  timer = 0;
+}
+
+std::wstring ApplicationTitle(const RuntimeState& state) {
+  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
+  return ToWide(GetText(TextId::kAppTitle));
+}
 
 // After Quit the runtime lets go of the host's objects: a host waits for its last
 // reference before it ends, and nothing after this point needs them.
@@ -24,27 +45,46 @@ void QuitAndLetGo(RuntimeState& state) {
   state.application.Reset();
 }
 
-std::wstring ApplicationTitle(const RuntimeState& state) {
-  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
-  return ToWide(GetText(TextId::kAppTitle));
+// The give-up's last step: the host is quit only when no workbook is open in it; one the
+// user opened meanwhile keeps it, with their workbook, for them to close. True when done;
+// false when the host was busy and is to be asked again.
+bool QuitUnlessInUse(RuntimeState& state) {
+  if (!state.application) return true;
+  try {
+    if (CountHostWorkbooks(state.application.Get()) == 0) QuitAndLetGo(state);
+    else state.application.Reset();
+    return true;
+  } catch (const _com_error& error) {
+    if (error.Error() == kHostBusy) return false;
+    state.application.Reset();  // a host that refuses otherwise is ending already
+    return true;
+  }
 }
 
 // Nothing of the packaged application can run: the user is told why (unless the launch
-// was a silent one, where nobody would answer the box), and the host goes, so that
-// nothing is left behind.
+// was a silent one, where nobody would answer the box), and the host goes when nothing of
+// the user's is open in it. Nothing of the user's is closed.
 void GiveUp(RuntimeState& state, const std::wstring& reason) {
-  KillTimer(state.hostWindow, RuntimeTimer::kOpenRetry);
+  Disarm(state.openRetryTimer);
   state.phase = RuntimePhase::kRefused;
+  bool othersOpen = false;
+  try {
+    othersOpen = CountHostWorkbooks(state.application.Get()) != 0;
+  } catch (const _com_error&) {
+    // Asked again after the box.
+  }
   if (state.silentStart == 0) {
     std::wstring text = ToWide(GetText(TextId::kWorkbookNotOpened));
+    if (othersOpen) {
+      text = L"The application's workbook could not be opened, so the application cannot run. Excel stays open "
+             L"with the workbooks you opened.";
+    }
     if (!reason.empty()) text += L"\n\n" + reason;
-    MessageBoxW(state.hostWindow, text.c_str(), ApplicationTitle(state).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
   }
-  try {
-    CloseHostWorkbooks(state.application.Get());
-    QuitAndLetGo(state);
-  } catch (const _com_error&) {
-    // A host that no longer answers is ending already.
+  if (state.phase == RuntimePhase::kRefused && !QuitUnlessInUse(state)) {
+    Arm(state.giveUpTimer, kGiveUpRetryMs, OnGiveUpRetry);
   }
 }
 
@@ -54,21 +94,108 @@ bool TryOpen(RuntimeState& state) {
     GiveUp(state, std::wstring());
     return true;
   }
+  ComPtr<IDispatch> opened;
   try {
-    state.workbook = OpenWorkbookForUser(state.application.Get(), state.workbookPath);
+    opened = OpenWorkbookForUser(state.application.Get(), state.workbookPath);
   } catch (const _com_error& error) {
-    if (error.Error() == kHostBusy && GetTickCount() - state.openStartedTick < kOpenPatienceMs) return false;
-    GiveUp(state, error.Description());
+    // A busy host is waited for however long it takes: an activation or sign-in dialog
+    // may stay open for minutes. Only a refusal ends the take-over.
+    if (error.Error() == kHostBusy && state.phase == RuntimePhase::kOpening) return false;
+    if (state.phase == RuntimePhase::kOpening) GiveUp(state, error.Description());
     return true;
   }
+  // The host may have ended while the open ran its macros.
+  if (state.phase != RuntimePhase::kOpening) return true;
+  state.workbook = std::move(opened);
   state.phase = RuntimePhase::kRunning;
+  NoteWorkbookOnDisk(state);
   try {
     SetHostCaption(state.application.Get(), ApplicationTitle(state));
   } catch (const _com_error&) {
     // The host's own caption stays: the workbook is open all the same.
   }
-  SetTimer(state.hostWindow, RuntimeTimer::kWatchWorkbook, kWatchMs, nullptr);
+  if (state.phase == RuntimePhase::kRunning) Arm(state.watchTimer, kWatchMs, OnWatch);
   return true;
+}
+
+// A timer whose call into the host is under way (a modal loop inside it dispatches the
+// thread's timers) does nothing: the timer is stopped for the call and armed again after.
+template <typename Step>
+void InHostCall(RuntimeState& state, Step step) {
+  if (state.inHostCall) return;
+  state.inHostCall = true;
+  try {
+    step();
+  } catch (...) {
+    state.inHostCall = false;
+    throw;
+  }
+  state.inHostCall = false;
+}
+
+void RetryOpen(RuntimeState& state) {
+  Disarm(state.openRetryTimer);
+  if (state.phase != RuntimePhase::kOpening) return;
+  InHostCall(state, [&] {
+    if (!TryOpen(state) && state.phase == RuntimePhase::kOpening) Arm(state.openRetryTimer, kOpenRetryMs, OnOpenRetry);
+  });
+}
+
+// Once the user has closed the workbook and no other workbook is open, the host is quit,
+// since the application is over.
+void WatchWorkbook(RuntimeState& state) {
+  Disarm(state.watchTimer);
+  if (state.phase != RuntimePhase::kRunning || !state.workbook) return;
+  InHostCall(state, [&] {
+    SaveStateAfterUserSave(state);
+    if (state.phase != RuntimePhase::kRunning || !state.workbook) return;
+    try {
+      IsWorkbookSaved(state.workbook.Get());
+      if (state.phase == RuntimePhase::kRunning) Arm(state.watchTimer, kWatchMs, OnWatch);
+      return;  // still open
+    } catch (const _com_error& error) {
+      if (error.Error() == kHostBusy) {  // the user is editing: ask again later
+        if (state.phase == RuntimePhase::kRunning) Arm(state.watchTimer, kWatchMs, OnWatch);
+        return;
+      }
+    }
+    state.workbook.Reset();
+    // Closed: its last save is on disk now.
+    SaveStateAfterUserSave(state);
+    try {
+      if (state.application && CountHostWorkbooks(state.application.Get()) == 0) QuitAndLetGo(state);
+    } catch (const _com_error&) {
+      // A host that does not answer is left to the user, who can close it.
+    }
+  });
+}
+
+void CALLBACK OnOpenRetry(HWND, UINT, UINT_PTR, DWORD) {
+  try {
+    RetryOpen(Runtime());
+  } catch (...) {
+    // Nothing may reach the host's message loop.
+  }
+}
+
+void CALLBACK OnWatch(HWND, UINT, UINT_PTR, DWORD) {
+  try {
+    WatchWorkbook(Runtime());
+  } catch (...) {
+  }
+}
+
+void CALLBACK OnGiveUpRetry(HWND, UINT, UINT_PTR, DWORD) {
+  RuntimeState& state = Runtime();
+  Disarm(state.giveUpTimer);
+  try {
+    InHostCall(state, [&] {
+      if (state.phase == RuntimePhase::kRefused && !QuitUnlessInUse(state)) {
+        Arm(state.giveUpTimer, kGiveUpRetryMs, OnGiveUpRetry);
+      }
+    });
+  } catch (...) {
+  }
 }
 
 }  // namespace
@@ -77,36 +204,15 @@ void BeginTakeOver(RuntimeState& state) {
   // 1171 once: a repeated one finds the take-over under way or done.
   if (state.phase != RuntimePhase::kLinked) return;
   state.phase = RuntimePhase::kOpening;
-  state.openStartedTick = GetTickCount();
   // The title comes from the settings, which a launch without 1155 and 1179 has not read yet.
   if (!state.settingsRead) ReadLauncherSettings(state);
-  if (!TryOpen(state)) SetTimer(state.hostWindow, RuntimeTimer::kOpenRetry, kOpenRetryMs, nullptr);
+  InHostCall(state, [&] {
+    if (!TryOpen(state) && state.phase == RuntimePhase::kOpening) Arm(state.openRetryTimer, kOpenRetryMs, OnOpenRetry);
+  });
 }
 
-void RetryOpen(RuntimeState& state) {
-  if (state.phase != RuntimePhase::kOpening) {
-    KillTimer(state.hostWindow, RuntimeTimer::kOpenRetry);
-    return;
-  }
-  if (TryOpen(state)) KillTimer(state.hostWindow, RuntimeTimer::kOpenRetry);
-}
-
-void WatchWorkbook(RuntimeState& state) {
-  if (!state.workbook) {
-    KillTimer(state.hostWindow, RuntimeTimer::kWatchWorkbook);
-    return;
-  }
-  try {
-    IsWorkbookSaved(state.workbook.Get());
-    return;  // still open
-  } catch (const _com_error& error) {
-    if (error.Error() == kHostBusy) return;  // the user is editing: ask again later
-  }
-  KillTimer(state.hostWindow, RuntimeTimer::kWatchWorkbook);
-  state.workbook.Reset();
-  try {
-    if (CountHostWorkbooks(state.application.Get()) == 0) QuitAndLetGo(state);
-  } catch (const _com_error&) {
-    // A host that does not answer is left to the user, who can close it.
-  }
+void StopTakeOverTimers(RuntimeState& state) {
+  Disarm(state.openRetryTimer);
+  Disarm(state.watchTimer);
+  Disarm(state.giveUpTimer);
 }

@@ -4,7 +4,11 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "core/win/files_win.h"
+#include "core/win/private_file_win.h"
+#include "core/win/scoped_win.h"
 
 namespace {
 
@@ -57,18 +61,74 @@ std::optional<SavedState> ReadSavedStateFile(const std::wstring& path, uint32_t 
   return ParseSavedState(bytes, settingsMagic);
 }
 
-bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes) {
-  // The temporary name is unique to this process, so two writers never share it.
-  std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size() && FlushFileBuffers(file);
-  CloseHandle(file);
-  if (complete && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+namespace {
+
+constexpr int kNameAttempts = 8;
+constexpr DWORD kHeldFileWaitMs = 4000;  // a scanner or sync client holding the file
+constexpr DWORD kHeldFileRetryMs = 100;
+
+// A file open without FILE_SHARE_DELETE cannot be replaced: Windows says "access denied"
+// as often as "sharing violation" for it.
+bool HeldByAnother(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+DWORD WriteAll(HANDLE file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;
+    done += written;
+  }
+  return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+}
+
+}  // namespace
+
+unsigned long ReplaceFileSafely(const std::wstring& path, const std::string& bytes) {
+  // A name nobody can foresee, created new: whatever is planted beside the file is never
+  // opened. A name that exists nonetheless is drawn again.
+  std::wstring temporary;
+  ScopedHandle file;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kNameAttempts && !file; ++attempt) {
+    std::wstring name = UnforeseeableName();
+    if (name.empty()) return ERROR_GEN_FAILURE;
+    temporary = path + L"." + name + L".tmp";
+    file = CreatePrivateNewFile(temporary);
+    if (!file) {
+      error = GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return error;
+    }
+  }
+  if (!file) return error;
+  error = WriteAll(file.get(), bytes);
+  file.reset();
+  if (error == ERROR_SUCCESS) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+      if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+      }
+      error = GetLastError();
+      if (!HeldByAnother(error) || GetTickCount() - started >= kHeldFileWaitMs) break;
+      Sleep(kHeldFileRetryMs);
+    }
   }
   DeleteFileW(temporary.c_str());
-  return false;
+  return error;
+}
+
+std::wstring WindowsErrorText(unsigned long error) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", length);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (text.empty()) text = L"Windows error " + std::to_wstring(error);
+  return text;
 }

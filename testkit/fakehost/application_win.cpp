@@ -13,11 +13,18 @@ namespace {
 // a WM_QUIT the client posts after its release is still seen.
 constexpr DWORD kQuitGraceMs = 1000;
 
+DWORD QuitGraceMs(const HostState& host) {
+  long long delay = host.scenario.Number("quitAfterRelease", -1);
+  return delay >= 0 ? static_cast<DWORD>(delay) : kQuitGraceMs;
+}
+
 // hwnd=real|zero|other: the main window, none, or another window of the process.
 HWND HwndAnswer(const HostState& host) {
   std::wstring which = host.scenario.Text("hwnd", L"real");
   if (which == L"zero") return nullptr;
   if (which == L"other") return host.otherWindow;
+  // windowPerWorkbook=1: the active workbook's window, as from version 15 on.
+  if (host.activeWindow && IsWindow(host.activeWindow)) return host.activeWindow;
   return host.mainWindow;
 }
 
@@ -41,6 +48,8 @@ class Application : public DispatchObject {
         // The real host's process stays while a client still holds a reference.
         host.journal.Write("quit");
         host.quitRequested = true;
+        // References inside the process (an add-in's) do not keep it.
+        if (host.clientsGone) EndHost(QuitGraceMs(host));
         return S_OK;
       case 343:  // DisplayAlerts
         return BoolProperty(call, host.displayAlerts);
@@ -79,16 +88,25 @@ class Application : public DispatchObject {
     }
   }
 
-  // The real host ends when its last client lets go, unless the user has taken control
-  // and it was not asked to quit.
+  // The real host ends when its last client in another process lets go, unless the user
+  // has taken control and it was not asked to quit.
+  void Released(LONG left) override {
+    if (left == Host().inProcessReferences) ClientsGone();
+  }
   void LastReleased() override {
+    ClientsGone();
+    Host().application = nullptr;
+  }
+
+  static void ClientsGone() {
     HostState& host = Host();
-    host.application = nullptr;
+    if (host.clientsGone) return;
+    host.clientsGone = true;
     host.journal.Write("released");
     // A scenario may have the host end by itself, even one under user control.
     long long delay = host.scenario.Number("quitAfterRelease", -1);
     if (host.quitRequested) {
-      EndHost(delay >= 0 ? static_cast<DWORD>(delay) : kQuitGraceMs);
+      EndHost(QuitGraceMs(host));
     } else if (!host.userControl) {
       EndHost();
     } else if (delay >= 0) {
@@ -155,3 +173,50 @@ IDispatch* NewApplication() {
 }
 
 IDispatch* NewLanguageSettings() { return new LanguageSettings(); }
+
+namespace {
+
+// Hands every call on to the application object, which it keeps for the process's life.
+class ApplicationForAddIn : public IDispatch {
+ public:
+  explicit ApplicationForAddIn(IDispatch* application) : application_(application) {
+    application_->AddRef();
+    ++Host().inProcessReferences;
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives as long as the process
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return application_->GetTypeInfoCount(count); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
+    return application_->GetTypeInfo(index, locale, info);
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
+    return application_->GetIDsOfNames(iid, names, count, locale, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+    return application_->Invoke(dispid, iid, locale, flags, params, result, exception, argError);
+  }
+
+ private:
+  IDispatch* application_;
+};
+
+}  // namespace
+
+IDispatch* InProcessApplication() {
+  HostState& host = Host();
+  if (!host.inProcessApplication && host.application) {
+    host.inProcessApplication = new ApplicationForAddIn(host.application);
+  }
+  return host.inProcessApplication;
+}

@@ -97,6 +97,8 @@ ULONG STDMETHODCALLTYPE DispatchObject::Release() {
   if (left == 0) {
     LastReleased();
     delete this;
+  } else {
+    Released(left);
   }
   return left;
 }

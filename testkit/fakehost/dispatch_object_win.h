@@ -36,6 +36,8 @@ class DispatchObject : public IDispatch {
   virtual HRESULT Member(DISPID dispid, const DispatchCall& call) = 0;
   // Runs when the last reference goes, before the object is deleted.
   virtual void LastReleased() {}
+  // Runs when a reference goes and `left` remain.
+  virtual void Released(LONG /*left*/) {}
 
   // Fails the current call with DISP_E_EXCEPTION and this explanation.
   HRESULT Raise(HRESULT code, const std::wstring& description);

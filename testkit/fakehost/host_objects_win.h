@@ -7,6 +7,9 @@
 IDispatch* NewApplication();
 IDispatch* NewWorkbooks();
 IDispatch* NewLanguageSettings();
+// The application object as code inside the host's process (the add-in) gets it: its
+// references keep the object but not the process, as in the real host.
+IDispatch* InProcessApplication();
 #include <string>
 
 // A workbook opened from `path` (added to the open workbooks), or, for an empty path, the
@@ -14,3 +17,5 @@ IDispatch* NewLanguageSettings();
 IDispatch* NewWorkbook(const std::wstring& path);
 // Closes every open workbook (journal: close all "<path>" for each).
 void CloseAllWorkbooks();
+// The user opens the workbook the scenario's userOpens names, once (journal: user open).
+void OpenAsUser();

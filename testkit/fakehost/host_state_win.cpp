@@ -20,6 +20,7 @@ void LoadHostState(HostState& host) {
                                                   : L"{90160000-000F-0000-0000-0000000FF1CE}");
   host.defaultSaveFormat = static_cast<LONG>(s.Number("defaultSaveFormat", 51));
   host.busyOpensLeft = s.Number("busyOpens", 0);
+  host.userSavesLeft = s.Number("userSaves", 0);
 }
 
 bool ReturnsNullString(const HostState& host, DISPID dispid) {

@@ -18,6 +18,12 @@ struct HostState {
   std::vector<HWND> extraWindows;
   HWND otherWindow = nullptr;
   IDispatch* application = nullptr;  // not owned: the object lives while clients hold it
+  // What the add-in inside the process gets instead of the application object: its
+  // references, like those of any code in the real host's process, keep the object but
+  // not the process. It holds one reference of the application's for the process's life.
+  IDispatch* inProcessApplication = nullptr;
+  LONG inProcessReferences = 0;
+  bool clientsGone = false;  // every client in another process has let go
 
   std::wstring caption;
   std::wstring version;
@@ -35,10 +41,18 @@ struct HostState {
     int id;
     std::wstring path;
     bool saved;
+    HWND window;  // its own main window (windowPerWorkbook), else null: it shows in the main window
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;
   long long busyOpensLeft = 0;  // opens still answered with "busy"
+  HWND activeWindow = nullptr;   // the main window Hwnd names (windowPerWorkbook)
+  int opensUnderWay = 0;         // Workbooks.Open calls not returned yet
+  std::vector<HWND> workbookWindows;  // main windows made for workbooks (windowPerWorkbook)
+  int packagedId = 0;                 // the last workbook opened through Workbooks.Open
+  std::wstring packagedPath;
+  bool ownWorkbookOpened = false;
+  long long userSavesLeft = 0;
 };
 
 HostState& Host();

@@ -22,7 +22,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_CLOSE:
       // Closing the main window closes the workbooks and ends the host, as it does the real one.
-      if (window == host.mainWindow) {
+      if (window == host.mainWindow || window == host.activeWindow) {
         CloseAllWorkbooks();
         EndHost();
       }
@@ -67,6 +67,15 @@ bool CreateHostWindows(HostState& host) {
     host.otherWindow = CreateHostWindow(host.caption, kOtherWindowClass);
   }
   return host.mainWindow != nullptr;
+}
+
+HWND CreateWorkbookWindow(HostState& host) {
+  HWND window = CreateHostWindow(host.caption);
+  if (!window) return nullptr;
+  host.workbookWindows.push_back(window);
+  if (host.visible) ShowWindow(window, SW_SHOW);
+  host.journal.Write("window created");
+  return window;
 }
 
 void EndHost(DWORD delayMs) {

@@ -12,3 +12,7 @@ bool CreateHostWindows(HostState& host);
 // Message number of the add-in's last control message, after which a scenario may
 // have the host end by itself.
 constexpr UINT kEndOfMessagePhase = WM_USER + 147;
+
+// A further main window, for a workbook of its own (windowPerWorkbook), shown when the
+// host is.
+HWND CreateWorkbookWindow(HostState& host);

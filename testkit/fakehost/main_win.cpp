@@ -90,7 +90,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   // A WM_QUIT that the host did not post itself came from outside, posted to its window.
   if (!host.endRequested) host.journal.Write("wm_quit");
-  // The real host takes its main window down as it ends; an add-in sees it go.
+  // The real host takes its main windows down as it ends; an add-in sees them go.
+  for (HWND window : host.workbookWindows) {
+    if (window != host.mainWindow && IsWindow(window)) DestroyWindow(window);
+  }
+  for (HWND window : host.extraWindows) DestroyWindow(window);
   DestroyWindow(host.mainWindow);
   if (classCookie) CoRevokeClassObject(classCookie);
   host.journal.Write("end");

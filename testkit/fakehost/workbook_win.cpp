@@ -6,14 +6,13 @@
 #include "testkit/fakehost/dispatch_object_win.h"
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
+#include "testkit/fakehost/host_window_win.h"
 
 namespace {
 
 constexpr HRESULT kObjectGone = 0x800A01A8;  // the host's "object required"
 constexpr UINT kMaxCloseArgs = 3;             // SaveChanges, Filename, RouteWorkbook
 constexpr DWORD kDefaultUserDelayMs = 1000;
-constexpr UINT_PTR kUserTimer = 2;  // beside host_window_win.cpp's end timer
-constexpr UINT_PTR kDieTimer = 3;
 
 HostState::OpenWorkbook* FindOpen(int id) {
   for (auto& workbook : Host().openWorkbooks) {
@@ -22,14 +21,48 @@ HostState::OpenWorkbook* FindOpen(int id) {
   return nullptr;
 }
 
+// windowPerWorkbook=1: a workbook's window goes with it while another main window stays,
+// as from version 15 on; the host's process and its other windows go on.
+void CloseWorkbookWindow(HWND window) {
+  HostState& host = Host();
+  if (!window) return;
+  for (const auto& other : host.openWorkbooks) {
+    if (other.window == window) return;  // still showing another workbook
+  }
+  HWND remaining = nullptr;
+  for (const auto& other : host.openWorkbooks) remaining = remaining ? remaining : other.window;
+  if (!remaining) {
+    for (HWND extra : host.workbookWindows) remaining = (extra != window && IsWindow(extra)) ? extra : remaining;
+  }
+  if (!remaining) return;  // the last main window stays, empty
+  if (host.mainWindow == window) host.mainWindow = remaining;
+  if (host.activeWindow == window) host.activeWindow = remaining;
+  host.journal.Write("window destroyed");
+  DestroyWindow(window);
+}
+
 void CloseWorkbook(int id, const char* by) {
   auto& open = Host().openWorkbooks;
   for (auto it = open.begin(); it != open.end(); ++it) {
     if (it->id != id) continue;
     Host().journal.Write(std::string("close ") + by + " " + QuoteText(std::wstring_view(it->path)));
+    HWND window = it->window;
     open.erase(it);
+    CloseWorkbookWindow(window);
     return;
   }
+}
+
+// The window a new workbook shows in: without windowPerWorkbook the main window; with it
+// the main window while that shows none, else a new main window of its own.
+HWND WindowForNewWorkbook() {
+  HostState& host = Host();
+  if (host.scenario.Number("windowPerWorkbook", 0) == 0) return nullptr;
+  bool mainInUse = false;
+  for (const auto& other : host.openWorkbooks) mainInUse = mainInUse || other.window == host.mainWindow;
+  HWND window = mainInUse ? CreateWorkbookWindow(host) : host.mainWindow;
+  host.activeWindow = window;
+  return window;
 }
 
 class Workbook : public DispatchObject {
@@ -69,13 +102,14 @@ class Workbook : public DispatchObject {
 };
 
 // userSave=<text>: before closing, the user saves: the text is appended to the file.
-void SaveAsUser(const HostState::OpenWorkbook& workbook) {
-  auto text = Host().scenario.Find("userSave");
-  if (!text) return;
+void SaveAsUser(const HostState::OpenWorkbook& workbook, const std::wstring& suffix = std::wstring()) {
+  auto found = Host().scenario.Find("userSave");
+  if (!found) return;
+  std::wstring text = *found + suffix;
   HANDLE file = CreateFileW(workbook.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  std::string bytes(text->begin(), text->end());
+  std::string bytes(text.begin(), text.end());
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   LARGE_INTEGER size{};
@@ -85,11 +119,20 @@ void SaveAsUser(const HostState::OpenWorkbook& workbook) {
                        std::to_string(size.QuadPart));
 }
 
+HostState::OpenWorkbook* PackagedWorkbook() {
+  HostState& host = Host();
+  for (auto& workbook : host.openWorkbooks) {
+    if (workbook.id == host.packagedId) return &workbook;
+  }
+  return host.openWorkbooks.empty() ? nullptr : &host.openWorkbooks.back();
+}
+
 void CALLBACK ActAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
   KillTimer(window, timer);
   HostState& host = Host();
-  if (host.openWorkbooks.empty()) return;
-  HostState::OpenWorkbook workbook = host.openWorkbooks.back();
+  HostState::OpenWorkbook* found = PackagedWorkbook();
+  if (!found) return;
+  HostState::OpenWorkbook workbook = *found;
   SaveAsUser(workbook);
   if (host.scenario.Text("userCloses", L"") == L"workbook") {
     CloseWorkbook(workbook.id, "user");
@@ -97,6 +140,40 @@ void CALLBACK ActAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
     host.journal.Write("user close window");
     PostMessageW(host.mainWindow, WM_CLOSE, 0, 0);
   }
+}
+
+// userSaves=<n>: the user saves the workbook n times, userSaveEvery milliseconds apart,
+// each save appending userSave and its number.
+void CALLBACK SaveAgain(HWND window, UINT, UINT_PTR timer, DWORD) {
+  HostState& host = Host();
+  HostState::OpenWorkbook* workbook = PackagedWorkbook();
+  if (!workbook || host.userSavesLeft <= 0) {
+    KillTimer(window, timer);
+    return;
+  }
+  long long number = host.scenario.Number("userSaves", 0) - --host.userSavesLeft;
+  SaveAsUser(*workbook, L" " + std::to_wstring(number));
+  if (host.userSavesLeft <= 0) KillTimer(window, timer);
+}
+
+// userQuitsAfter=<ms>: that long after the user opened a workbook of their own, they close
+// the host (every workbook goes and the host ends). The journal first says whether the
+// packaged workbook's file is still there.
+void CALLBACK QuitAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  HostState& host = Host();
+  if (!host.packagedPath.empty()) {
+    DWORD attributes = GetFileAttributesW(host.packagedPath.c_str());
+    host.journal.Write("exists " + QuoteText(std::wstring_view(host.packagedPath)) + " " +
+                       (attributes == INVALID_FILE_ATTRIBUTES ? "0" : "1"));
+  }
+  host.journal.Write("user close window");
+  PostMessageW(host.mainWindow, WM_CLOSE, 0, 0);
+}
+
+void CALLBACK OpenAsUserOnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  OpenAsUser();
 }
 
 // The host dies as a crashed or killed one does: nothing of it runs any more.
@@ -111,17 +188,41 @@ IDispatch* NewWorkbook(const std::wstring& path) {
   if (path.empty()) return new Workbook(0);
   HostState& host = Host();
   int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, path, true});
+  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook()});
+  host.packagedId = id;
+  host.packagedPath = path;
+  // The user's timers are the thread's: the window they would sit on may go.
   // userCloses=workbook|window: userDelay milliseconds after the open the user closes the
   // workbook, or the host's main window (which closes every workbook).
   if (host.scenario.Find("userCloses")) {
     long long delay = host.scenario.Number("userDelay", kDefaultUserDelayMs);
-    SetTimer(host.mainWindow, kUserTimer, static_cast<UINT>(delay), ActAsUser);
+    SetTimer(nullptr, 0, static_cast<UINT>(delay), ActAsUser);
+  }
+  if (host.userSavesLeft > 0) {
+    SetTimer(nullptr, 0, static_cast<UINT>(host.scenario.Number("userSaveEvery", 800)), SaveAgain);
+  }
+  // userOpens=<path>, userOpensAt=<ms>: that long after this open the user opens a workbook
+  // of their own (userOpensAt=busy: at the first busy answer, workbooks_win.cpp).
+  if (long long at = host.scenario.Number("userOpensAt", -1); at >= 0) {
+    SetTimer(nullptr, 0, static_cast<UINT>(at), OpenAsUserOnTimer);
   }
   // dieAfterOpen=<ms>: the host process is killed that long after the open.
   long long dieDelay = host.scenario.Number("dieAfterOpen", -1);
-  if (dieDelay >= 0) SetTimer(host.mainWindow, kDieTimer, static_cast<UINT>(dieDelay), Die);
+  if (dieDelay >= 0) SetTimer(nullptr, 0, static_cast<UINT>(dieDelay), Die);
   return new Workbook(id);
+}
+
+void OpenAsUser() {
+  HostState& host = Host();
+  auto path = host.scenario.Find("userOpens");
+  if (!path || host.ownWorkbookOpened) return;
+  host.ownWorkbookOpened = true;
+  int id = host.nextWorkbookId++;
+  host.openWorkbooks.push_back({id, *path, true, WindowForNewWorkbook()});
+  host.journal.Write("user open " + QuoteText(std::wstring_view(*path)));
+  if (long long after = host.scenario.Number("userQuitsAfter", -1); after >= 0) {
+    SetTimer(nullptr, 0, static_cast<UINT>(after), QuitAsUser);
+  }
 }
 
 void CloseAllWorkbooks() {

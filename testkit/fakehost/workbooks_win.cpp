@@ -109,7 +109,7 @@ void RunLoaderMacro(const std::wstring& workbookPath) {
     host.journal.Write("loader error " + std::to_string(GetLastError()));
     return;
   }
-  int result = entry(kAddInStartCode, host.application, nullptr);
+  int result = entry(kAddInStartCode, InProcessApplication(), nullptr);
   host.journal.Write("loader " + std::to_string(result));
 }
 
@@ -147,6 +147,7 @@ class Workbooks : public DispatchObject {
     HostState& host = Host();
     // open "<path>" <milliseconds since the system started>
     host.journal.Write("open " + QuoteText(std::wstring_view(path)) + " " + std::to_string(GetTickCount()));
+    if (host.opensUnderWay > 0) host.journal.Write("nested open");
     if (host.scenario.Number("rejectOpen", 0) != 0 || !IsFile(path)) {
       return Raise(kHostError, L"The workbook '" + path + L"' cannot be opened.");
     }
@@ -157,14 +158,28 @@ class Workbooks : public DispatchObject {
     }
     // busyOpens=<n>: the first n opens of a workbook find the host busy, as while a cell
     // is being edited; rejectWorkbook=1: every workbook but the loader is refused.
+    // userOpens with userOpensAt=busy: the user opens a workbook of their own while the
+    // host keeps the application waiting.
     if (host.busyOpensLeft > 0) {
       --host.busyOpensLeft;
+      if (host.scenario.Text("userOpensAt", L"") == L"busy") OpenAsUser();
       return Raise(kHostBusy, L"Microsoft Excel is busy.");
     }
     if (host.scenario.Number("rejectWorkbook", 0) != 0) {
       return Raise(kHostError, L"The file format or file extension of '" + path + L"' is not valid.");
     }
-    ReturnObject(call, NewWorkbook(path));
+    IDispatch* workbook = NewWorkbook(path);
+    // openMacroBox=<text>: the workbook's open macro shows a box, whose modal loop
+    // dispatches the thread's messages (timers among them) before Open returns. An open
+    // that starts meanwhile is journaled as nested.
+    if (auto text = host.scenario.Find("openMacroBox")) {
+      host.journal.Write("macro box");
+      ++host.opensUnderWay;
+      MessageBoxW(host.mainWindow, text->c_str(), L"Open macro", MB_OK);
+      --host.opensUnderWay;
+      host.journal.Write("macro box closed");
+    }
+    ReturnObject(call, workbook);
     return S_OK;
   }
 };

@@ -56,6 +56,19 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The host's own procedure, recording the private messages that reach it.
+std::vector<UINT> seen;
+LRESULT CALLBACK RecordingHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= WM_USER) seen.push_back(message);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Another add-in's procedure, put in front of the runtime's after it started.
+WNDPROC runtimeProc = nullptr;
+LRESULT CALLBACK LaterAddInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(runtimeProc, window, message, wParam, lParam);
+}
+
 class RuntimeEntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,19 +124,43 @@ TEST_F(RuntimeEntryTest, StartsOnceSurvivesAMissingWorkbookAndLeavesTheWindowAsI
   EXPECT_EQ(application.references, 2u);
 
   // No start-up information file and a launcher process that does not exist: the
-  // take-over finds no workbook, shows nothing in a silent start, and asks the host to go.
+  // take-over finds no workbook, shows nothing in a silent start, closes nothing and asks
+  // how many workbooks are open before it would quit the host.
   SendMessageW(window_, AddInMessage::kAnnounceProcessId, 0, 0);
   SendMessageW(window_, AddInMessage::kSilentStart, 1, 0);
   SendMessageW(window_, AddInMessage::kSettingsAvailable, 0, 0);
   SendMessageW(window_, AddInMessage::kEndOfMessages, 0, 0);
-  EXPECT_EQ(application.members.back(), HostDispid::kWorkbooks) << "closing the host's workbooks was tried";
+  EXPECT_EQ(application.members.back(), HostDispid::kWorkbooks) << "the host's workbooks were counted";
+  EXPECT_EQ(application.references, 1u) << "a host that refuses the count is let go";
   EXPECT_NE(WindowProc(), PlainWindowProc) << "still in place after the failed take-over";
 
+  // Another add-in subclasses the window after the runtime, keeping the runtime's procedure
+  // as the one it calls on.
+  runtimeProc = WindowProc();
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterAddInProc));
+
+  // Once started the runtime is pinned: unloading it leaves its code where the window's
+  // chain, through the other add-in's procedure, still reaches it.
   FreeLibrary(module_);
   module_ = nullptr;
-  EXPECT_EQ(WindowProc(), PlainWindowProc) << "unloaded: the window has its own procedure back";
-  EXPECT_EQ(application.references, 1u) << "unloaded: the reference is given back";
+  ASSERT_NE(GetModuleHandleW(folder_.File(L"pelkostub.dll").c_str()), nullptr) << "pinned";
   EXPECT_EQ(SendMessageW(window_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"still alive")), TRUE);
+}
+
+TEST_F(RuntimeEntryTest, PassesEveryMessageOnAfterTheTakeOverAndNothingBeforeIt) {
+  seen.clear();
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc));
+  FakeApplication application(window_);
+  ASSERT_EQ(entry_(static_cast<int32_t>(AddInMessage::kLoaderCall), &application, nullptr), 1);
+  SendMessageW(window_, AddInMessage::kSilentStart, 1, 0);
+  SendMessageW(window_, AddInMessage::kStep1156, 0, 0);
+  EXPECT_TRUE(seen.empty()) << "the launcher's messages are the runtime's until 1171";
+  SendMessageW(window_, AddInMessage::kEndOfMessages, 0, 0);
+  SendMessageW(window_, AddInMessage::kStep1156, 0, 0);
+  SendMessageW(window_, AddInMessage::kEndOfMessages, 0, 0);
+  SendMessageW(window_, AddInMessage::kAnnounceProcessId, 0, 0);
+  EXPECT_EQ(seen, (std::vector<UINT>{AddInMessage::kStep1156, AddInMessage::kEndOfMessages,
+                                     AddInMessage::kAnnounceProcessId}));
 }
 
 }  // namespace
