@@ -31,11 +31,14 @@ struct RuntimeState {
   // From the start-up information file beside the add-in.
   std::wstring commandLine;
   std::wstring workbookPath;
+  DWORD namedLauncherId = 0;      // the launcher's own word on who it is: 1159 must match
+  std::wstring namedLauncherPath;
 
   // From the launcher's messages.
   DWORD launcherProcessId = 0;
   ScopedHandle launcherProcess;  // held so that the process id cannot be reused meanwhile
   std::wstring launcherPath;
+  ScopedHandle launcherFile;  // the executable, held so that it cannot be replaced or renamed
   uint32_t silentStart = 0;
   bool settingsRead = false;
   std::string settingsBlob;

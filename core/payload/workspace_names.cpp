@@ -65,15 +65,43 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
   return candidate;
 }
 
-std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath) {
+std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
+                             uint32_t launcherProcessId, std::u16string_view launcherPath) {
   std::string bytes = Utf16ToUtf8(commandLine);
   bytes.push_back('\n');
-  if (!workbookPath.empty()) bytes += Utf16ToUtf8(workbookPath);
+  bytes += Utf16ToUtf8(workbookPath);
+  bytes += '\n' + std::to_string(launcherProcessId) + '\n';
+  bytes += Utf16ToUtf8(launcherPath);
   return bytes;
 }
 
+namespace {
+
+// The next field up to a line feed or the end; `rest` moves past it and its line feed.
+std::string_view NextField(std::string_view& rest) {
+  const size_t lineFeed = rest.find('\n');
+  std::string_view field = rest.substr(0, lineFeed);
+  rest = lineFeed == std::string_view::npos ? std::string_view() : rest.substr(lineFeed + 1);
+  return field;
+}
+
+uint32_t DecimalId(std::string_view text) {
+  if (text.empty() || text.size() > 10) return 0;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
 StartupInfo ParseStartupInfo(std::string_view bytes) {
-  size_t lineFeed = bytes.find('\n');
-  if (lineFeed == std::string_view::npos) return {Utf8ToUtf16(bytes), {}};
-  return {Utf8ToUtf16(bytes.substr(0, lineFeed)), Utf8ToUtf16(bytes.substr(lineFeed + 1))};
+  StartupInfo info;
+  info.commandLine = Utf8ToUtf16(NextField(bytes));
+  info.workbookPath = Utf8ToUtf16(NextField(bytes));
+  info.launcherProcessId = DecimalId(NextField(bytes));
+  info.launcherPath = Utf8ToUtf16(NextField(bytes));
+  return info;
 }

@@ -18,7 +18,8 @@ namespace {
 // when the file could not be written (a part of it may be there, and is removed).
 std::wstring WriteStartupInfoFile(LauncherState& state) {
   std::wstring path = GetWorkspaceFolder(state) + L"\\" + BuiltInText(TextId::kStartupInfoFileName);
-  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath));
+  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath),
+                                       GetCurrentProcessId(), FromWide(state.exePath));
   if (WriteWholeFile(path, bytes)) return path;
   _wremove(path.c_str());
   return std::wstring();
