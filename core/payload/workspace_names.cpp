@@ -65,6 +65,30 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
   return candidate;
 }
 
+bool IsWorkspaceFolderName(std::u16string_view name) {
+  if (name.size() != 8 || name[0] < u'a' || name[0] > u'z') return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z'))) return false;
+    if (i >= 2 && c == name[i - 2]) return false;
+  }
+  return true;
+}
+
+bool IsWorkspaceFileName(std::u16string_view name) {
+  const std::u16string lower = LowerAscii(name);
+  if (lower == LowerAscii(GetText(TextId::kAddInFileName)) || lower == LowerAscii(GetText(TextId::kStartupInfoFileName))) {
+    return true;
+  }
+  for (int extension : {TextId::kExtensionXls, TextId::kExtensionXlsm, TextId::kExtensionXlsb}) {
+    const std::u16string ending = LowerAscii(GetText(extension));
+    if (lower.size() > ending.size() && lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
                              uint32_t launcherProcessId, std::u16string_view launcherPath) {
   std::string bytes = Utf16ToUtf8(commandLine);

@@ -20,6 +20,13 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
                                       int32_t workbookFormat,
                                       const std::function<bool(const std::u16string&)>& exists);
 
+// The rules by which a launch recognises a workspace folder an earlier run left: its name
+// is one MakeRandomName(8) gives, and it holds only files a workspace holds (the add-in,
+// the start-up information, the loader and the workbook, whose names end in .xls, .xlsm
+// or .xlsb). Letter case is ignored in file names, as the file system does.
+bool IsWorkspaceFolderName(std::u16string_view name);
+bool IsWorkspaceFileName(std::u16string_view name);
+
 // What the add-in finds in the start-up information file: the launcher's command line
 // in UTF-8, a line feed, the workbook file's path in UTF-8 when there is one, then, each
 // after a line feed, the launcher's process id in decimal and its executable's full path:

@@ -16,7 +16,9 @@
 #include "core/payload/item_ids.h"
 #include "core/text/message_texts.h"
 #include "core/payload/resources_win.h"
+#include "launcher/payload/workspace_sweep_win.h"
 #include "launcher/payload/workspace_win.h"
+#include "core/win/files_win.h"
 #include "launcher/ui/notice_dialog_win.h"
 #include "launcher/ui/password_dialog_win.h"
 #include "launcher/ui/splash_window_win.h"
@@ -74,6 +76,7 @@ void EndMessagePhase(LauncherState& state) {
 }
 
 Outcome RunSteps(LauncherState& state, clock_t& startTime) {
+  SweepEarlierWorkspaces(TemporaryFolder());
   LoadSettings(state);
   if (state.settings.settingsMagic() != kSettingsMagic) throw notice4user(GetTextUtf8(TextId::kSettingsInvalid));
   if (!state.settings.startPassword.empty() && AskStartupPassword()) return Outcome::Cancelled;

@@ -138,3 +138,24 @@ TEST(ParseStartupInfo, ReadsBackWhatTheLauncherWrote) {
   EXPECT_EQ(ParseStartupInfo("").commandLine, u"");
   EXPECT_THROW(ParseStartupInfo("App.exe\n\xff\xfe"), std::runtime_error);
 }
+
+// A folder swept as an earlier run's workspace must be one the launcher could have named,
+// holding only files a workspace holds.
+TEST(WorkspaceNames, RecogniseOnlyWhatALaunchWrites) {
+  std::u16string made;
+  int next = 0;
+  MakeRandomName(8, made, [&] { return next++ * 7; });
+  EXPECT_TRUE(IsWorkspaceFolderName(made)) << Narrow(made);
+  for (const char16_t* folder : {u"a1b2c3d4", u"zy0xw1vu"}) EXPECT_TRUE(IsWorkspaceFolderName(folder));
+  for (const char16_t* folder : {u"", u"a1b2c3d", u"a1b2c3d4e", u"1abcdefg", u"Abcdefgh", u"abadefgh",
+                                 u"ab-cdefg", u"Temp", u"abcdefg\u00e9"}) {
+    EXPECT_FALSE(IsWorkspaceFolderName(folder)) << Narrow(folder);
+  }
+  for (const char16_t* file : {u"pelkostub.dll", u"PelkoStub.DLL", u"startup.inf", u"App.xlsm", u"App(2).xlsb",
+                               u"k3m5p7q9.xls", u"B.XLS"}) {
+    EXPECT_TRUE(IsWorkspaceFileName(file)) << Narrow(file);
+  }
+  for (const char16_t* file : {u"", u".xls", u"notes.txt", u"App.xlsx", u"other.dll", u"App.xlsm.bak", u"desktop.ini"}) {
+    EXPECT_FALSE(IsWorkspaceFileName(file)) << Narrow(file);
+  }
+}
