@@ -25,8 +25,8 @@ void WriteSavedStateFile(const RuntimeState& state) {
   saved.workbook = PackItem(marked + saved.workbook);
   saved.settings = state.settingsBlob;
   saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
-  ReplaceFileAtomically(ToWide(SavedStatePath(FromWide(state.launcherPath))),
-                        WriteSavedState(saved, state.settings.settingsMagic()));
+  if (state.savedStatePath.empty()) return;
+  ReplaceFileAtomically(state.savedStatePath, WriteSavedState(saved, state.settings.settingsMagic()));
 }
 
 // The resident launcher waits for this event; it then removes the workspace files, retrying

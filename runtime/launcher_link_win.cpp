@@ -51,7 +51,7 @@ void ReadLauncherSettings(RuntimeState& state) {
   std::string blob;
   AppSettings settings;
   std::string savedWorkbook;  // the launcher has written it into the workspace already
-  LoadSettingsRecord(launcher, state.launcherPath, blob, settings, savedWorkbook);
+  LoadSettingsRecord(launcher, state.launcherPath, blob, settings, savedWorkbook, &state.savedStatePath);
   FreeLibrary(launcher);
   state.settingsBlob = std::move(blob);
   state.settings = settings;

@@ -43,6 +43,7 @@ struct RuntimeState {
   bool settingsRead = false;
   std::string settingsBlob;
   AppSettings settings;
+  std::wstring savedStatePath;  // where the saved state goes, as the launcher reads it
 
   // The take-over.
   ComPtr<IDispatch> workbook;
