@@ -36,6 +36,9 @@ class ItemBuilder {
     Items()[ItemId::kAddInFlag1060] = kFlagOne;
     Items()[ItemId::kAddInFlag1070] = kFlagOne;
     Items()[ItemId::kAddInFlag1107] = "1";
+    if (config_.savedStateLocation != SavedStateLocation::kUser) {
+      Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
+    }
   }
 
  private:

@@ -59,6 +59,7 @@ class ConfigReader {
         {"addinKit", [&](auto& key, auto& v) { config.addinKit = Path(key, v); }},
         {"arch", [&](auto& key, auto& v) { config.arch = Arch(key, v); config.archGiven = true; }},
         {"versionInfo", [&](auto& key, auto& v) { config.versionInfo = VersionInfo(key, v); }},
+        {"savedStateLocation", [&](auto& key, auto& v) { config.savedStateLocation = StateLocation(key, v); }},
     };
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
@@ -166,6 +167,12 @@ class ConfigReader {
   std::string Arch(const std::string& key, const json& value) const {
     if (!value.is_string() || (value != "x64" && value != "x86")) throw Fail(key, "expected \"x64\" or \"x86\"");
     return value.get<std::string>();
+  }
+
+  SavedStateLocation StateLocation(const std::string& key, const json& value) const {
+    if (value == "user") return SavedStateLocation::kUser;
+    if (value == "beside") return SavedStateLocation::kBeside;
+    throw Fail(key, "expected \"user\" or \"beside\"");
   }
 
   VersionInfoConfig VersionInfo(const std::string& key, const json& value) const {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/payload/saved_state.h"
+
 struct VersionInfoConfig {
   std::string productName;
   std::string fileDescription;
@@ -34,6 +36,7 @@ struct PackConfig {
   std::string arch = "x64";
   bool archGiven = false;
   std::optional<VersionInfoConfig> versionInfo;
+  SavedStateLocation savedStateLocation = SavedStateLocation::kUser;
 };
 
 // Throws PackError (bad input) naming `file` and the key at fault.

@@ -9,8 +9,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 // The resident launcher waits for this event; it then removes the workspace files, retrying
 // while the host still holds them.
 void SignalResidentLauncher(const RuntimeState& state) {
@@ -19,24 +17,6 @@ void SignalResidentLauncher(const RuntimeState& state) {
   if (!event) return;
   SetEvent(event);
   CloseHandle(event);
-}
-
-// The cleanup-mode launcher retries each file until the host has let go of it. It gets no
-// handle of the host's, and a working folder outside the workspace, which must go too.
-void StartCleanupLauncher(const RuntimeState& state, const std::wstring& addInPath) {
-  if (state.launcherPath.empty()) return;
-  std::wstring commandLine = Quoted(state.launcherPath) + L" -clnx " + Quoted(state.workbookPath) + L" -clnd " +
-                             Quoted(addInPath);
-  wchar_t systemFolder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(state.launcherPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     length ? systemFolder : nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
 }
 
 // Saved-state mode as the settings say; when they could not be read, as the launcher shows
@@ -67,7 +47,7 @@ void EndApplicationLife(RuntimeState& state) {
       if (!state.stateWritten) SaveStateNow(state, true);
     }
     SignalResidentLauncher(state);
-  } else {
-    StartCleanupLauncher(state, AddInPath(state));
   }
+  // Outside saved-state mode nothing is left to do here: the launcher's watcher removes
+  // the workspace once the host's process has ended, and the runtime starts no process.
 }

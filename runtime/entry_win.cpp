@@ -29,9 +29,13 @@ void ReadStartupInfo(RuntimeState& state) {
     StartupInfo info = ParseStartupInfo(bytes);
     state.commandLine = ToWide(info.commandLine);
     state.workbookPath = ToWide(info.workbookPath);
+    state.namedLauncherId = info.launcherProcessId;
+    state.namedLauncherPath = ToWide(info.launcherPath);
   } catch (const std::exception&) {
     state.commandLine.clear();
     state.workbookPath.clear();
+    state.namedLauncherId = 0;
+    state.namedLauncherPath.clear();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "runtime/launcher_link_win.h"
 
 #include "core/payload/saved_state_load_win.h"
+#include "core/win/files_win.h"
 #include "runtime/runtime_state_win.h"
 
 namespace {
@@ -13,12 +14,31 @@ std::wstring ProcessImagePath(HANDLE process) {
   return path;
 }
 
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  const std::wstring longA = LongPathForm(a), longB = LongPathForm(b);
+  return !longA.empty() && CompareStringOrdinal(longA.c_str(), static_cast<int>(longA.size()), longB.c_str(),
+                                                static_cast<int>(longB.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 void LinkLauncherProcess(RuntimeState& state, DWORD processId) {
+  // Any process on the desktop can send the host's window a message: only the launcher
+  // the start-up information names, running the executable it names, is taken.
+  if (processId == 0 || processId != state.namedLauncherId) return;
+  ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return;
+  std::wstring path = ProcessImagePath(process.get());
+  if (path.empty() || !SamePath(path, state.namedLauncherPath)) return;
+  // Read and run from again later (its settings, the saved state beside it): nobody may
+  // write, rename or delete it while it is relied on.
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   state.launcherProcessId = processId;
-  state.launcherProcess.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  state.launcherPath = state.launcherProcess ? ProcessImagePath(state.launcherProcess.get()) : std::wstring();
+  state.launcherProcess = std::move(process);
+  state.launcherPath = std::move(path);
+  state.launcherFile = std::move(file);
 }
 
 void ReadLauncherSettings(RuntimeState& state) {
@@ -31,7 +51,7 @@ void ReadLauncherSettings(RuntimeState& state) {
   std::string blob;
   AppSettings settings;
   std::string savedWorkbook;  // the launcher has written it into the workspace already
-  LoadSettingsRecord(launcher, state.launcherPath, blob, settings, savedWorkbook);
+  LoadSettingsRecord(launcher, state.launcherPath, blob, settings, savedWorkbook, &state.savedStatePath);
   FreeLibrary(launcher);
   state.settingsBlob = std::move(blob);
   state.settings = settings;

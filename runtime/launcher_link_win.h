@@ -6,8 +6,9 @@
 struct RuntimeState;
 
 // Opens the launcher's process and takes its executable's path from the process itself:
-// the command line may name it relative to a folder that is not ours. A launcher that has
-// ended already leaves the path empty. A second 1159 replaces the first.
+// the command line may name it relative to a folder that is not ours. Taken only when the
+// id and the executable are the ones the start-up information names, and the executable
+// can be held open against writing, renaming and deleting; otherwise nothing changes.
 void LinkLauncherProcess(RuntimeState& state, DWORD processId);
 
 // Reads item 1100 from the launcher's executable, loaded as a data file, and the saved

@@ -38,15 +38,19 @@ struct RuntimeState {
   // From the start-up information file beside the add-in.
   std::wstring commandLine;
   std::wstring workbookPath;
+  DWORD namedLauncherId = 0;      // the launcher's own word on who it is: 1159 must match
+  std::wstring namedLauncherPath;
 
   // From the launcher's messages.
   DWORD launcherProcessId = 0;
   ScopedHandle launcherProcess;  // held so that the process id cannot be reused meanwhile
   std::wstring launcherPath;
+  ScopedHandle launcherFile;  // the executable, held so that it cannot be replaced or renamed
   uint32_t silentStart = 0;
   bool settingsRead = false;
   std::string settingsBlob;
   AppSettings settings;
+  std::wstring savedStatePath;  // where the saved state goes, as the launcher reads it
 
   // The take-over. The timers are the thread's (no window of their own: a main window
   // may go while the host stays); a call into the host's object model is never entered

@@ -104,7 +104,9 @@ void SaveStateAfterUserSave(RuntimeState& state) {
 }
 
 bool SaveStateNow(RuntimeState& state, bool atEnd) {
-  std::wstring target = ToWide(SavedStatePath(FromWide(state.launcherPath)));
+  // Where the launcher reads it; beside the launcher when its settings could not be read.
+  std::wstring target = !state.savedStatePath.empty() ? state.savedStatePath
+                                                     : ToWide(SavedStatePath(FromWide(state.launcherPath)));
   ULONGLONG time = 0, size = 0;
   Stamp(state.workbookPath, time, size);
   // Noted before the write: a failure is told once for this save, not at every tick.

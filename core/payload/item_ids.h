@@ -15,4 +15,5 @@ constexpr int kSettings = 1100;
 constexpr int kNotice = 1105;
 constexpr int kAddInFlag1107 = 1107;
 constexpr int kAddInData = 1200;
+constexpr int kSavedStateLocation = 1220;  // "beside": the saved state beside the executable
 }  // namespace ItemId

@@ -36,6 +36,40 @@ std::u16string SavedStatePath(std::u16string_view launcherPath) {
   return std::u16string(stem) + u".vstg";
 }
 
+namespace {
+
+constexpr std::string_view kBesideItem = "beside";
+
+}  // namespace
+
+SavedStateLocation ParseSavedStateLocation(std::string_view item) {
+  return item == kBesideItem ? SavedStateLocation::kBeside : SavedStateLocation::kUser;
+}
+
+std::string SavedStateLocationItem(SavedStateLocation location) {
+  return location == SavedStateLocation::kBeside ? std::string(kBesideItem) : std::string();
+}
+
+std::u16string PerUserSavedStateName(std::u16string_view launcherPath, std::u16string_view upperCasedPath) {
+  const size_t folderEnd = launcherPath.find_last_of(u"\\/");
+  const std::u16string_view name =
+      folderEnd == std::u16string_view::npos ? launcherPath : launcherPath.substr(folderEnd + 1);
+  const size_t dot = name.rfind(u'.');
+  const std::u16string_view stem = dot == std::u16string_view::npos ? name : name.substr(0, dot);
+  uint32_t hash = 2166136261u;  // FNV-1a over the UTF-16 code units, low byte first
+  for (char16_t unit : upperCasedPath) {
+    for (int shift : {0, 8}) {
+      hash ^= static_cast<uint8_t>(unit >> shift);
+      hash *= 16777619u;
+    }
+  }
+  static const char16_t kHex[] = u"0123456789abcdef";
+  std::u16string result(stem);
+  result += u'-';
+  for (int shift = 28; shift >= 0; shift -= 4) result += kHex[(hash >> shift) & 0xF];
+  return result + u".vstg";
+}
+
 uint32_t SavedStateCheckValue(uint32_t settingsMagic) {
   return ~RotateLeft(RotateLeft(settingsMagic, 27), 3);
 }

@@ -20,6 +20,18 @@ struct SavedState {
 // The launcher's path with only its last extension replaced by "vstg".
 std::u16string SavedStatePath(std::u16string_view launcherPath);
 
+// Where an application keeps its saved state (item 1220; absent: the user's own folder).
+enum class SavedStateLocation { kUser, kBeside };
+SavedStateLocation ParseSavedStateLocation(std::string_view item);
+// What item 1220 holds for a location; empty for the default, which needs no item.
+std::string SavedStateLocationItem(SavedStateLocation location);
+
+// The name of the state file in the user's own folder: the launcher's file name without
+// its last extension, a hyphen, eight hex digits of a hash of `upperCasedPath` (the
+// launcher's full path, upper-cased as the file system compares names) and ".vstg", so
+// that two installed copies of one application keep two states.
+std::u16string PerUserSavedStateName(std::u16string_view launcherPath, std::u16string_view upperCasedPath);
+
 // The check value a file must carry for records whose settings magic is `settingsMagic`.
 uint32_t SavedStateCheckValue(uint32_t settingsMagic);
 

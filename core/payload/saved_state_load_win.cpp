@@ -5,15 +5,18 @@
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_file_win.h"
+#include "core/payload/saved_state_location_win.h"
 
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
-                        std::string& workbook) {
+                        std::string& workbook, std::wstring* statePath) {
   LoadPackedItem(module, ItemId::kSettings, blob);
   ParseAppSettings(blob, settings);
   if (!(settings.optionFlags() & OPT_SAVED_STATE)) return;
   try {
-    std::wstring path = ToWide(SavedStatePath(FromWide(exePath)));
-    auto saved = ReadSavedStateFile(path, settings.settingsMagic());
+    const SavedStatePlace place = DecideSavedStatePlace(module, exePath);
+    if (statePath) *statePath = place.writePath;
+    if (place.readPath.empty()) return;
+    auto saved = ReadSavedStateFile(place.readPath, settings.settingsMagic());
     if (!saved) return;
     blob = std::move(saved->settings);
     ParseAppSettings(blob, settings);

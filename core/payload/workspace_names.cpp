@@ -65,15 +65,67 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
   return candidate;
 }
 
-std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath) {
+bool IsWorkspaceFolderName(std::u16string_view name) {
+  if (name.size() != 8 || name[0] < u'a' || name[0] > u'z') return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z'))) return false;
+    if (i >= 2 && c == name[i - 2]) return false;
+  }
+  return true;
+}
+
+bool IsWorkspaceFileName(std::u16string_view name) {
+  const std::u16string lower = LowerAscii(name);
+  if (lower == LowerAscii(GetText(TextId::kAddInFileName)) || lower == LowerAscii(GetText(TextId::kStartupInfoFileName))) {
+    return true;
+  }
+  for (int extension : {TextId::kExtensionXls, TextId::kExtensionXlsm, TextId::kExtensionXlsb}) {
+    const std::u16string ending = LowerAscii(GetText(extension));
+    if (lower.size() > ending.size() && lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
+                             uint32_t launcherProcessId, std::u16string_view launcherPath) {
   std::string bytes = Utf16ToUtf8(commandLine);
   bytes.push_back('\n');
-  if (!workbookPath.empty()) bytes += Utf16ToUtf8(workbookPath);
+  bytes += Utf16ToUtf8(workbookPath);
+  bytes += '\n' + std::to_string(launcherProcessId) + '\n';
+  bytes += Utf16ToUtf8(launcherPath);
   return bytes;
 }
 
+namespace {
+
+// The next field up to a line feed or the end; `rest` moves past it and its line feed.
+std::string_view NextField(std::string_view& rest) {
+  const size_t lineFeed = rest.find('\n');
+  std::string_view field = rest.substr(0, lineFeed);
+  rest = lineFeed == std::string_view::npos ? std::string_view() : rest.substr(lineFeed + 1);
+  return field;
+}
+
+uint32_t DecimalId(std::string_view text) {
+  if (text.empty() || text.size() > 10) return 0;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
 StartupInfo ParseStartupInfo(std::string_view bytes) {
-  size_t lineFeed = bytes.find('\n');
-  if (lineFeed == std::string_view::npos) return {Utf8ToUtf16(bytes), {}};
-  return {Utf8ToUtf16(bytes.substr(0, lineFeed)), Utf8ToUtf16(bytes.substr(lineFeed + 1))};
+  StartupInfo info;
+  info.commandLine = Utf8ToUtf16(NextField(bytes));
+  info.workbookPath = Utf8ToUtf16(NextField(bytes));
+  info.launcherProcessId = DecimalId(NextField(bytes));
+  info.launcherPath = Utf8ToUtf16(NextField(bytes));
+  return info;
 }

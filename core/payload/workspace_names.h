@@ -20,16 +20,30 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
                                       int32_t workbookFormat,
                                       const std::function<bool(const std::u16string&)>& exists);
 
-// What the add-in finds in the start-up information file: the launcher's command line
-// in UTF-8, a line feed, and the workbook file's path in UTF-8 when there is one.
-// Throws std::runtime_error when either text is not valid UTF-16.
-std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath);
+// The rules by which a launch recognises a workspace folder an earlier run left: its name
+// is one MakeRandomName(8) gives, and it holds only files a workspace holds (the add-in,
+// the start-up information, the loader and the workbook, whose names end in .xls, .xlsm
+// or .xlsb). Letter case is ignored in file names, as the file system does.
+bool IsWorkspaceFolderName(std::u16string_view name);
+bool IsWorkspaceFileName(std::u16string_view name);
 
-// The two texts back from the start-up information bytes: everything before the first
-// line feed is the command line, everything after it the workbook path (empty when the
-// file ends at the line feed or has none). Throws std::runtime_error on invalid UTF-8.
+// What the add-in finds in the start-up information file: the launcher's command line
+// in UTF-8, a line feed, the workbook file's path in UTF-8 when there is one, then, each
+// after a line feed, the launcher's process id in decimal and its executable's full path:
+// the launcher names itself, so that the add-in takes the launcher's messages from that
+// process alone. Throws std::runtime_error when a text is not valid UTF-16.
+std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
+                             uint32_t launcherProcessId, std::u16string_view launcherPath);
+
+// The texts back from the start-up information bytes: everything before the first line
+// feed is the command line, then the workbook path, the launcher's process id and its
+// path, each up to the next line feed (paths hold none). What a file cut short lacks
+// stays empty, or 0; an id that is not a plain decimal number is 0. Throws
+// std::runtime_error on invalid UTF-8.
 struct StartupInfo {
   std::u16string commandLine;
   std::u16string workbookPath;
+  uint32_t launcherProcessId = 0;
+  std::u16string launcherPath;
 };
 StartupInfo ParseStartupInfo(std::string_view bytes);

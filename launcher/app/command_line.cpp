@@ -29,6 +29,17 @@ int HexDigit(char16_t c) {
   return -1;
 }
 
+// Decimal digits only; 0 (never a handle) for anything else or a value out of range.
+uint64_t ParseHandleValue(std::u16string_view text) {
+  uint64_t value = 0;
+  if (text.empty() || text.size() > 19) return 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - u'0');
+  }
+  return value;
+}
+
 constexpr size_t kTestSwitchLength = 8;
 constexpr size_t kSilentPrefixLength = 6;
 
@@ -39,14 +50,30 @@ CleanupRequest ScanCleanupMode(const std::vector<std::u16string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::u16string& arg = args[i];
     const bool first = EqualsIgnoringCase(arg, u"-clnx");
-    if (!first && !EqualsIgnoringCase(arg, u"-clnd")) continue;
+    const bool host = EqualsIgnoringCase(arg, u"-clnp");
+    if (!first && !host && !EqualsIgnoringCase(arg, u"-clnd")) continue;
     // A switch without its path ends the scan; paths found before it still count.
     if (i + 1 >= args.size() || args[i + 1].empty()) break;
-    (first ? request.first : request.second) = args[i + 1];
+    if (host) {
+      request.waitsForHost = true;
+      request.hostProcess = ParseHandleValue(args[i + 1]);
+    } else {
+      (first ? request.first : request.second) = args[i + 1];
+    }
     request.active = true;
     ++i;
   }
   return request;
+}
+
+std::u16string CleanupCommandLine(std::u16string_view program, uint64_t hostProcess,
+                                  std::u16string_view workbook, std::u16string_view addIn) {
+  auto quoted = [](std::u16string_view text) { return u"\"" + std::u16string(text) + u"\""; };
+  const std::string handle = std::to_string(hostProcess);
+  std::u16string line = quoted(program) + u" -clnp " + std::u16string(handle.begin(), handle.end());
+  if (!workbook.empty()) line += u" -clnx " + quoted(workbook);
+  if (!addIn.empty()) line += u" -clnd " + quoted(addIn);
+  return line;
 }
 
 RunArguments ScanRunArguments(const std::vector<std::u16string>& args,

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "launcher/base/launcher_state_win.h"
+#include "launcher/app/host_watch_win.h"
 #include "launcher/app/resident_win.h"
 #include "launcher/app/settings_load_win.h"
 #include "launcher/app/shutdown_win.h"
@@ -15,7 +16,9 @@
 #include "core/payload/item_ids.h"
 #include "core/text/message_texts.h"
 #include "core/payload/resources_win.h"
+#include "launcher/payload/workspace_sweep_win.h"
 #include "launcher/payload/workspace_win.h"
+#include "core/win/files_win.h"
 #include "launcher/ui/notice_dialog_win.h"
 #include "launcher/ui/password_dialog_win.h"
 #include "launcher/ui/splash_window_win.h"
@@ -73,6 +76,7 @@ void EndMessagePhase(LauncherState& state) {
 }
 
 Outcome RunSteps(LauncherState& state, clock_t& startTime) {
+  SweepEarlierWorkspaces(TemporaryFolder());
   LoadSettings(state);
   if (state.settings.settingsMagic() != kSettingsMagic) throw notice4user(GetTextUtf8(TextId::kSettingsInvalid));
   if (!state.settings.startPassword.empty() && AskStartupPassword()) return Outcome::Cancelled;
@@ -103,8 +107,11 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   }
 
   uint8_t languageByte = state.host ? static_cast<uint8_t>(GetHostUiLanguage(state.host.Get()) & 0xFF) : 0;
-  WriteWorkbookFile(state);
-  StartAddInInHost(state);
+  // Without the workbook or the start-up information the add-in could do nothing but
+  // fail later and less clearly; the failed launch quits the host and removes the files.
+  if (!WriteWorkbookFile(state) || state.workbookFilePath.empty() || !StartAddInInHost(state)) {
+    throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
+  }
   state.hostWindow = FindHostMainWindow(state.host.Get(), state.hostVersion);
   SetHostCaption(state.host.Get(), BuiltInText(TextId::kAppTitle));
   GiveHostTheIcon(state);
@@ -150,6 +157,8 @@ void FinishSplash(const LauncherState& state, clock_t startTime) {
 void FinishLaunch(LauncherState& state, Outcome outcome, clock_t startTime) {
   state.failed = outcome != Outcome::Success;
   if (!state.failed) BringHostToFront(state.hostWindow);
+  // In saved-state mode the launcher itself stays and watches.
+  if (!state.failed && !state.HasOption(OPT_SAVED_STATE)) StartHostWatcher(state);
   ShutdownLauncher();
   FinishSplash(state, startTime);
 }

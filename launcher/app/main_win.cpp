@@ -9,6 +9,7 @@
 
 #include "launcher/app/cleanup_win.h"
 #include "launcher/app/command_line.h"
+#include "launcher/app/host_watch_win.h"
 #include "launcher/base/launcher_state_win.h"
 #include "launcher/app/run_launcher_win.h"
 #include "launcher/base/system_library_win.h"
@@ -34,6 +35,9 @@ bool RunCleanupMode(const std::vector<std::wstring>& args) {
   for (const auto& arg : args) portable.push_back(FromWide(arg));
   CleanupRequest request = ScanCleanupMode(portable);
   if (!request.active) return false;
+  // Started as the watcher of a host: nothing goes while the host may still hold it, and
+  // nothing at all when the handle names no process.
+  if (request.waitsForHost && !WaitForHostProcess(request.hostProcess)) return true;
   CleanupFiles(ToWide(request.first), ToWide(request.second));
   return true;
 }

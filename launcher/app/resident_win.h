@@ -11,9 +11,10 @@ bool CreateResidentEvent(LauncherState& state);
 // The watcher's body: waits for the event, then sets the event-seen flag.
 void WatchResidentEvent(LauncherState& state);
 
-// The resident wait: returns once the add-in has signalled the event, at once when it
-// did so before this call, or once the host's process has ended (the add-in may never
-// have loaded, or the host was killed). Does nothing outside saved-state mode, after a
+// The resident wait: returns once the host's process has ended, whether the add-in has
+// signalled the event or not (it signals once the state is written; the host may go on
+// long after, and a killed host signals nothing). Only when the host's process could not
+// be opened, the event alone ends it. Does nothing outside saved-state mode, after a
 // failed launch, or when no host window was found (the add-in then never learnt the
 // event's name).
 void WaitWhileResident(LauncherState& state);

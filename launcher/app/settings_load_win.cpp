@@ -36,7 +36,9 @@ void LoadSettings(LauncherState& state) {
   if (ReadPackedItem(ItemId::kTextOverrides, overrides) && state.overrides) {
     state.overrides->LoadTextOverrides(overrides);
   }
-  if (state.HasOption(OPT_SINGLE_INSTANCE)) TakeSingleInstanceGuard(state);
+  // Two copies of a saved-state application would each write the state they started
+  // from, and the last one would win: in saved-state mode the guard is always taken.
+  if (state.HasOption(OPT_SINGLE_INSTANCE) || state.HasOption(OPT_SAVED_STATE)) TakeSingleInstanceGuard(state);
   RefreshMacros(state);
 
   if (!state.testFlag) ExtractIconExW(state.exePath.c_str(), 0, &state.bigIcon, &state.smallIcon, 1);

@@ -22,8 +22,9 @@ void SendAddInMessages(LauncherState& state, uint8_t languageByte) {
   Send(state, kHostSettings, static_cast<WPARAM>(static_cast<uint32_t>(GetHostDefaultSaveFormat(state.host.Get()))),
        languageByte);
   if (state.silentStart != 0) Send(state, kSilentStart, state.silentStart);
-  // The single-instance guard covers the launch up to here.
-  state.singleInstanceMutex.reset();
+  // The single-instance guard covers the launch up to here; in saved-state mode it is
+  // held until the resident launcher ends, while the state may still be written.
+  if (!state.HasOption(OPT_SAVED_STATE)) state.singleInstanceMutex.reset();
   if (!state.exePath.empty()) Send(state, kLauncherPathKnown);
   Send(state, kStep1156);
   Send(state, kStep1158);

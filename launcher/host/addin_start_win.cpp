@@ -14,12 +14,15 @@
 
 namespace {
 
-// The add-in reads the launcher's command line and the workbook's path from here.
+// The add-in reads the launcher's command line and the workbook's path from here. Empty
+// when the file could not be written (a part of it may be there, and is removed).
 std::wstring WriteStartupInfoFile(LauncherState& state) {
   std::wstring path = GetWorkspaceFolder(state) + L"\\" + BuiltInText(TextId::kStartupInfoFileName);
-  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath));
-  WriteWholeFile(path, bytes);
-  return path;
+  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath),
+                                       GetCurrentProcessId(), FromWide(state.exePath));
+  if (WriteWholeFile(path, bytes)) return path;
+  _wremove(path.c_str());
+  return std::wstring();
 }
 
 // Removes the loader and the start-up information file when the start is over, also
@@ -40,12 +43,15 @@ class StartFilesRemover {
 
 }  // namespace
 
-void StartAddInInHost(LauncherState& state) {
-  StartFilesRemover remover(state, WriteStartupInfoFile(state));
+bool StartAddInInHost(LauncherState& state) {
+  std::wstring startupInfo = WriteStartupInfoFile(state);
+  if (startupInfo.empty()) return false;
+  StartFilesRemover remover(state, std::move(startupInfo));
   WriteLoaderWorkbook(state);
 
   // The host runs the loader's open macro, and with it the add-in's start, inside
   // this call; the workbook object it returns is of no further use.
   OpenWorkbookInHost(state.host.Get(), state.loaderWorkbookPath);
   Sleep(100);
+  return true;
 }

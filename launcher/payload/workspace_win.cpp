@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "launcher/base/launcher_state_win.h"
+#include "core/win/current_user_win.h"
 #include "core/win/wide_win.h"
 #include "core/payload/item_ids.h"
 #include "core/win/files_win.h"
@@ -44,15 +45,9 @@ struct OwnerOnlyDescriptor {
   ~OwnerOnlyDescriptor() { LocalFree(descriptor); }
 
   bool Build() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    ScopedHandle ownedToken(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    auto buffer = std::make_unique<unsigned char[]>(size);
-    if (!GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) return false;
+    const CurrentUser user;
     wchar_t* sid = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, &sid)) return false;
+    if (!user.sid() || !ConvertSidToStringSidW(user.sid(), &sid)) return false;
     std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")";
     LocalFree(sid);
     return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,

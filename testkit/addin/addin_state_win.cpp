@@ -42,7 +42,9 @@ void StartCleanup(AddInState& state) {
   }
   size_t lineFeed = info.find(L'\n');
   std::wstring launcher = LauncherPath(info.substr(0, lineFeed));
+  // The workbook's path is the second line; the launcher names itself on the lines after it.
   std::wstring workbook = lineFeed == std::wstring::npos ? L"" : info.substr(lineFeed + 1);
+  workbook = workbook.substr(0, workbook.find(L'\n'));
   std::wstring commandLine = L"\"" + launcher + L"\" -clnx \"" + workbook + L"\" -clnd \"" +
                              ModulePath(state.module) + L"\"";
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "testkit/fakehost/child_processes_win.h"
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
@@ -97,6 +98,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   for (HWND window : host.extraWindows) DestroyWindow(window);
   DestroyWindow(host.mainWindow);
   if (classCookie) CoRevokeClassObject(classCookie);
+  JournalChildProcesses(host);
   host.journal.Write("end");
   // A host stuck in its own end: still there, but answering nothing any more.
   if (long long stall = host.scenario.Number("stallAtEnd", 0); stall > 0) Sleep(static_cast<DWORD>(stall));

@@ -14,9 +14,10 @@ def app(tmp_path_factory, sheetpack, stub_x64, addin_kit):
 
 
 def start_info(journal):
-    """The start-up information the add-in found: command line and workbook path."""
+    """The start-up information the add-in found: command line and workbook path (the
+    lines after them name the launcher)."""
     (info,) = events(journal, "startinfo")
-    return bytes.fromhex(info[0]).decode("utf-8").split("\n")
+    return bytes.fromhex(info[0]).decode("utf-8").split("\n")[:2]
 
 
 SILENT_STARTS = {

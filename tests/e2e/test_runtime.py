@@ -43,6 +43,16 @@ def launch_to_host_end(scenario, app, **answers):
     return driver, scenario.wait_for_host_end()
 
 
+def per_user_states(scenario):
+    """The saved-state files of applications named App in the user's own folder."""
+    return sorted((scenario.wine.prefix / "drive_c" / "users").glob("*/AppData/Local/Sheetpack/App-*.vstg"))
+
+
+def clear_per_user_states(scenario):
+    for path in per_user_states(scenario):
+        path.unlink()
+
+
 def saved_workbook(path):
     """The spreadsheet file a saved-state file carries, unpacked and without its marker."""
     data = path.read_bytes()
@@ -107,12 +117,14 @@ def test_refused_workbook_is_reported_and_the_host_quit(scenario, shelf):
 
 def test_saved_state_life_and_a_second_run_from_it(scenario, shelf, sheetpack):
     app = shelf.get("resident-life", title=TITLE, options={"savedState": True})
-    state_file = app.program.with_suffix(".vstg")
-    state_file.unlink(missing_ok=True)
+    clear_per_user_states(scenario)
     scenario.host(userCloses="window", userDelay=1500, userSave=USER_SAVE)
 
     _, journal = launch_to_host_end(scenario, app)
 
+    # In the user's own folder, not beside the executable.
+    assert not app.program.with_suffix(".vstg").exists()
+    (state_file,) = per_user_states(scenario)
     ((path, _),) = workbook_opens(journal)
     (saved,) = [event for event in events(journal, "user") if event[0] == "save"]  # save "<path>" <size>
     assert saved[1] == path
@@ -133,13 +145,13 @@ def test_saved_state_life_and_a_second_run_from_it(scenario, shelf, sheetpack):
 
 @pytest.mark.parametrize("saved_state", [False, True], ids=["cleanup-mode", "saved-state"])
 def test_killed_host_leaves_no_process_waiting(scenario, shelf, saved_state):
-    """No runtime code runs in a host that is killed. The launcher is gone already outside
-    saved-state mode; in it, the resident launcher sees the host's process end, stops
-    waiting for a signal that cannot come and removes the workspace itself."""
+    """No runtime code runs in a host that is killed. Outside saved-state mode the launcher
+    is gone already and its watcher sees the host's process end; in it, the resident
+    launcher does, and stops waiting for a signal that cannot come. Either removes the
+    workspace."""
     app = (shelf.get("resident-life", title=TITLE, options={"savedState": True}) if saved_state
            else shelf.get("life", title=TITLE))
-    state_file = app.program.with_suffix(".vstg")
-    state_file.unlink(missing_ok=True)
+    clear_per_user_states(scenario)
     scenario.host(dieAfterOpen=1000)
 
     launch_until_host_gone(scenario, app)
@@ -148,5 +160,5 @@ def test_killed_host_leaves_no_process_waiting(scenario, shelf, saved_state):
     assert len(workbook_opens(journal)) == 1
     assert ["died"] in journal and ["end"] not in journal
     if saved_state:
-        assert not state_file.exists(), "nothing was saved for a host that died"
-        assert scenario.left_behind() == []
+        assert per_user_states(scenario) == [], "nothing was saved for a host that died"
+    assert scenario.left_behind() == []

@@ -39,6 +39,71 @@ TEST(ScanCleanupMode, FindsThePathsAndStopsAtAMissingOne) {
   }
 }
 
+TEST(ScanCleanupMode, ReadsTheHostProcessHandle) {
+  struct Case {
+    const char* what;
+    Args args;
+    bool active;
+    bool waits;
+    uint64_t handle;
+    std::u16string second;
+  } cases[] = {
+      {"handle and paths", {u"app", u"-clnp", u"1234", u"-clnd", u"a"}, true, true, 1234, u"a"},
+      {"handle alone", {u"app", u"-CLNP", u"8"}, true, true, 8, u""},
+      {"not a number still waits, on nothing", {u"app", u"-clnp", u"12x", u"-clnd", u"a"}, true, true, 0, u"a"},
+      {"sign refused", {u"app", u"-clnp", u"-4"}, true, true, 0, u""},
+      {"too long refused", {u"app", u"-clnp", u"99999999999999999999"}, true, true, 0, u""},
+      {"switch without value", {u"app", u"-clnd", u"a", u"-clnp"}, true, false, 0, u"a"},
+      {"no handle switch", {u"app", u"-clnd", u"a"}, true, false, 0, u"a"},
+  };
+  for (const Case& c : cases) {
+    const CleanupRequest request = ScanCleanupMode(c.args);
+    EXPECT_EQ(request.active, c.active) << c.what;
+    EXPECT_EQ(request.waitsForHost, c.waits) << c.what;
+    EXPECT_EQ(request.hostProcess, c.handle) << c.what;
+    EXPECT_EQ(request.second, c.second) << c.what;
+  }
+}
+
+// What the watcher is started with must read back as the same request, and a missing
+// workbook must not leave an empty -clnx that ends the scan (a new launch instead).
+TEST(CleanupCommandLine, ReadsBackAndLeavesOutEmptyPaths) {
+  const std::u16string longFolder = u"C:\\" + std::u16string(300, u'd');
+  struct Case {
+    const char* what;
+    std::u16string workbook;
+    std::u16string addIn;
+  } cases[] = {
+      {"both paths", u"C:\\T\\ab c\\App.xlsm", u"C:\\T\\ab c\\pelkostub.dll"},
+      {"no workbook path", u"", u"C:\\T\\w\\pelkostub.dll"},
+      {"longer than MAX_PATH", longFolder + u"\\App.xlsm", longFolder + u"\\pelkostub.dll"},
+  };
+  for (const Case& c : cases) {
+    const std::u16string line = CleanupCommandLine(u"C:\\p q\\App.exe", 1234, c.workbook, c.addIn);
+    EXPECT_EQ(line.find(u"\"\""), std::u16string::npos) << c.what;
+    // Split as Windows does for paths without quotes inside.
+    Args args;
+    std::u16string current;
+    bool inQuotes = false;
+    for (char16_t ch : line + u" ") {
+      if (ch == u'"') {
+        inQuotes = !inQuotes;
+      } else if (ch == u' ' && !inQuotes) {
+        if (!current.empty()) args.push_back(current);
+        current.clear();
+      } else {
+        current += ch;
+      }
+    }
+    const CleanupRequest request = ScanCleanupMode(args);
+    EXPECT_TRUE(request.active) << c.what;
+    EXPECT_TRUE(request.waitsForHost) << c.what;
+    EXPECT_EQ(request.hostProcess, 1234u) << c.what;
+    EXPECT_EQ(request.first, c.workbook) << c.what;
+    EXPECT_EQ(request.second, c.addIn) << c.what;
+  }
+}
+
 TEST(ScanRunArguments, ReadsPasswordTestFlagAndSilentStart) {
   struct Case {
     const char* what;

@@ -92,6 +92,27 @@ TEST(SavedState, AcceptsAndRejects) {
   }
 }
 
+TEST(SavedState, PerUserNameFollowsTheFullPath) {
+  const std::u16string a = PerUserSavedStateName(u"C:\\Apps\\Report.exe", u"C:\\APPS\\REPORT.EXE");
+  EXPECT_EQ(a.size(), std::u16string(u"Report-12345678.vstg").size());
+  EXPECT_EQ(Narrow(a.substr(0, 7)), "Report-");
+  EXPECT_EQ(Narrow(a.substr(15)), ".vstg");
+  EXPECT_EQ(a, PerUserSavedStateName(u"C:\\Apps\\Report.exe", u"C:\\APPS\\REPORT.EXE")) << "stable";
+  EXPECT_NE(a, PerUserSavedStateName(u"D:\\Apps\\Report.exe", u"D:\\APPS\\REPORT.EXE")) << "another copy";
+  EXPECT_EQ(Narrow(PerUserSavedStateName(u"C:\\My.Apps\\Report", u"X").substr(0, 7)), "Report-");
+  EXPECT_EQ(Narrow(PerUserSavedStateName(u"Report.old.exe", u"X").substr(0, 11)), "Report.old-");
+}
+
+TEST(SavedState, LocationItemReadsBack) {
+  for (SavedStateLocation location : {SavedStateLocation::kUser, SavedStateLocation::kBeside}) {
+    EXPECT_EQ(ParseSavedStateLocation(SavedStateLocationItem(location)), location);
+  }
+  EXPECT_TRUE(SavedStateLocationItem(SavedStateLocation::kUser).empty());
+  for (const char* other : {"", "Beside", "beside ", "user", "x"}) {
+    EXPECT_EQ(ParseSavedStateLocation(other), SavedStateLocation::kUser) << other;
+  }
+}
+
 TEST(SavedState, PathReplacesOnlyTheLastExtension) {
   EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.exe")), "C:\\Apps\\Report.vstg");
   EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.old.exe")), "C:\\Apps\\Report.old.vstg");

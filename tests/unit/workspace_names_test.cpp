@@ -99,27 +99,63 @@ TEST(ChooseWorkbookFilePath, AddsNoSecondBackslash) {
   EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"W:\\", u"C:\\R.exe", 52, none)), "W:\\R.xlsm");
 }
 
-TEST(StartupInfoBytes, CommandLineLineFeedAndWorkbookPath) {
-  EXPECT_EQ(StartupInfoBytes(u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm"), "\"C:\\App.exe\" -x\nC:\\T\\App.xlsm");
-  EXPECT_EQ(StartupInfoBytes(u"App.exe", u""), "App.exe\n");
-  EXPECT_EQ(StartupInfoBytes(u"\u00c4pp.exe \u20ac", u""), "\xc3\x84pp.exe \xe2\x82\xac\n");
-  EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", u""), std::runtime_error);
+TEST(StartupInfoBytes, CommandLineWorkbookPathAndTheLauncherNamed) {
+  EXPECT_EQ(StartupInfoBytes(u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"),
+            "\"C:\\App.exe\" -x\nC:\\T\\App.xlsm\n4711\nC:\\App.exe");
+  EXPECT_EQ(StartupInfoBytes(u"App.exe", u"", 8, u"C:\\App.exe"), "App.exe\n\n8\nC:\\App.exe");
+  EXPECT_EQ(StartupInfoBytes(u"\u00c4pp.exe \u20ac", u"", 1, u""), "\xc3\x84pp.exe \xe2\x82\xac\n\n1\n");
+  EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", u"", 1, u""), std::runtime_error);
 }
 
 // The runtime reads back what the launcher wrote; a file cut short or damaged on the way
-// still gives its command line, and bytes that are no UTF-8 are refused.
+// still gives what it holds, names no launcher, and bytes that are no UTF-8 are refused.
 TEST(ParseStartupInfo, ReadsBackWhatTheLauncherWrote) {
   struct Case {
     std::u16string commandLine, workbookPath;
-  } cases[] = {{u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm"}, {u"App.exe", u""}, {u"\u00c4pp.exe \u20ac", u"C:\\\u00e9\\b.xlsm"}};
+    uint32_t id;
+    std::u16string launcher;
+  } cases[] = {{u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"},
+               {u"App.exe", u"", 4294967295u, u"C:\\A\\App.exe"},
+               {u"\u00c4pp.exe \u20ac", u"C:\\\u00e9\\b.xlsm", 12, u"C:\\\u00e9\\\u00c4pp.exe"}};
   for (const Case& c : cases) {
-    StartupInfo info = ParseStartupInfo(StartupInfoBytes(c.commandLine, c.workbookPath));
+    StartupInfo info = ParseStartupInfo(StartupInfoBytes(c.commandLine, c.workbookPath, c.id, c.launcher));
     EXPECT_EQ(info.commandLine, c.commandLine);
     EXPECT_EQ(info.workbookPath, c.workbookPath);
+    EXPECT_EQ(info.launcherProcessId, c.id);
+    EXPECT_EQ(info.launcherPath, c.launcher);
   }
   StartupInfo noLineFeed = ParseStartupInfo("App.exe -x");
   EXPECT_EQ(noLineFeed.commandLine, u"App.exe -x");
   EXPECT_EQ(noLineFeed.workbookPath, u"");
+  EXPECT_EQ(noLineFeed.launcherProcessId, 0u);
+  StartupInfo oldLayout = ParseStartupInfo("App.exe\nC:\\T\\App.xlsm");
+  EXPECT_EQ(oldLayout.workbookPath, u"C:\\T\\App.xlsm");
+  EXPECT_EQ(oldLayout.launcherProcessId, 0u);
+  EXPECT_EQ(oldLayout.launcherPath, u"");
+  for (const char* badId : {"a\nw\n-1\nC:\\A.exe", "a\nw\n12x\nC:\\A.exe", "a\nw\n4294967296\nC:\\A.exe", "a\nw\n\nC:\\A.exe"}) {
+    EXPECT_EQ(ParseStartupInfo(badId).launcherProcessId, 0u) << badId;
+  }
   EXPECT_EQ(ParseStartupInfo("").commandLine, u"");
   EXPECT_THROW(ParseStartupInfo("App.exe\n\xff\xfe"), std::runtime_error);
+}
+
+// A folder swept as an earlier run's workspace must be one the launcher could have named,
+// holding only files a workspace holds.
+TEST(WorkspaceNames, RecogniseOnlyWhatALaunchWrites) {
+  std::u16string made;
+  int next = 0;
+  MakeRandomName(8, made, [&] { return next++ * 7; });
+  EXPECT_TRUE(IsWorkspaceFolderName(made)) << Narrow(made);
+  for (const char16_t* folder : {u"a1b2c3d4", u"zy0xw1vu"}) EXPECT_TRUE(IsWorkspaceFolderName(folder));
+  for (const char16_t* folder : {u"", u"a1b2c3d", u"a1b2c3d4e", u"1abcdefg", u"Abcdefgh", u"abadefgh",
+                                 u"ab-cdefg", u"Temp", u"abcdefg\u00e9"}) {
+    EXPECT_FALSE(IsWorkspaceFolderName(folder)) << Narrow(folder);
+  }
+  for (const char16_t* file : {u"pelkostub.dll", u"PelkoStub.DLL", u"startup.inf", u"App.xlsm", u"App(2).xlsb",
+                               u"k3m5p7q9.xls", u"B.XLS"}) {
+    EXPECT_TRUE(IsWorkspaceFileName(file)) << Narrow(file);
+  }
+  for (const char16_t* file : {u"", u".xls", u"notes.txt", u"App.xlsx", u"other.dll", u"App.xlsm.bak", u"desktop.ini"}) {
+    EXPECT_FALSE(IsWorkspaceFileName(file)) << Narrow(file);
+  }
 }

@@ -1,0 +1,20 @@
+#pragma once
+// Where the saved state lives, decided once for the launcher that reads it and the
+// runtime that writes it. By default in the user's own local application-data folder
+// (Sheetpack\<name>-<hash>.vstg), which the user can write and no other user can read;
+// item 1220 "beside" keeps it beside the executable (an application carried on a
+// removable drive). A file beside the executable is read only when the current user owns
+// it: anyone who can create files in that folder could otherwise hand every user of the
+// application a workbook whose macros run without a prompt.
+#include <windows.h>
+
+#include <string>
+
+struct SavedStatePlace {
+  std::wstring writePath;  // where the state is written; empty when there is nowhere
+  std::wstring readPath;   // the state to start from; empty when there is none to trust
+};
+
+// `module` carries the packed items (the launcher's own, or the launcher loaded as a
+// data file). Creates the per-user folder when it is missing.
+SavedStatePlace DecideSavedStatePlace(HMODULE module, const std::wstring& exePath);
