@@ -15,4 +15,5 @@ constexpr int kSettings = 1100;
 constexpr int kNotice = 1105;
 constexpr int kAddInFlag1107 = 1107;
 constexpr int kAddInData = 1200;
+constexpr int kWorkbookKey = 1210;  // the password of an encrypted workbook, masked
 }  // namespace ItemId
