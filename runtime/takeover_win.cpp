@@ -8,6 +8,7 @@
 #include "core/text/message_texts.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/workbook_key_win.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ bool TryOpen(RuntimeState& state) {
     return true;
   }
   try {
-    state.workbook = OpenWorkbookForUser(state.application.Get(), state.workbookPath);
+    state.workbook = OpenWorkbookForUser(state.application.Get(), state.workbookPath,
+                                         ReadWorkbookPassword(state.launcherPath));
   } catch (const _com_error& error) {
     if (error.Error() == kHostBusy && GetTickCount() - state.openStartedTick < kOpenPatienceMs) return false;
     GiveUp(state, error.Description());
