@@ -2,6 +2,7 @@
 // What the host does with the Password argument of Workbooks.Open: a workbook encrypted
 // with a password opens only when the argument's password passes the file's verifier.
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 
