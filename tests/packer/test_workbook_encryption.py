@@ -55,6 +55,7 @@ def macro_workbook(cells=200):
 def protected_app(app):
     app.files["Report.xlsm"] = macro_workbook()
     (app.folder / "Report.xlsm").write_bytes(app.files["Report.xlsm"])
+    app.config["protectWorkbook"] = True
     return app
 
 
