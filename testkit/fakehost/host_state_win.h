@@ -35,6 +35,7 @@ struct HostState {
     int id;
     std::wstring path;
     bool saved;
+    std::u16string password;  // an encrypted workbook's: the host saves it encrypted again
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;

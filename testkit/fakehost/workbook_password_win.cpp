@@ -25,6 +25,22 @@ PasswordCheck CheckWorkbookPassword(const std::wstring& path, const VARIANT* pas
   }
 }
 
+long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password, const std::string& text) {
+  try {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::string plain = DecryptWorkbookPackage(file, password) + text;
+    const std::string saved =
+        EncryptWorkbookPackage(plain, password, EncryptionSeedsFor(crypto::RandomBytes(32), plain));
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(saved.data(), static_cast<std::streamsize>(saved.size()));
+    return out ? static_cast<long long>(saved.size()) : -1;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
 const char* PasswordCheckName(PasswordCheck check) {
   switch (check) {
     case PasswordCheck::kNotEncrypted: return "none";

@@ -6,6 +6,7 @@
 #include "testkit/fakehost/dispatch_object_win.h"
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
+#include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
 
@@ -72,6 +73,11 @@ class Workbook : public DispatchObject {
 void SaveAsUser(const HostState::OpenWorkbook& workbook) {
   auto text = Host().scenario.Find("userSave");
   if (!text) return;
+  if (!workbook.password.empty()) {
+    const long long size = SaveEncryptedWithAppended(workbook.path, workbook.password, std::string(text->begin(), text->end()));
+    Host().journal.Write("user save " + QuoteText(std::wstring_view(workbook.path)) + " " + std::to_string(size));
+    return;
+  }
   HANDLE file = CreateFileW(workbook.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -107,11 +113,11 @@ void CALLBACK Die(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-IDispatch* NewWorkbook(const std::wstring& path) {
+IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password) {
   if (path.empty()) return new Workbook(0);
   HostState& host = Host();
   int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, path, true});
+  host.openWorkbooks.push_back({id, path, true, password});
   // userCloses=workbook|window: userDelay milliseconds after the open the user closes the
   // workbook, or the host's main window (which closes every workbook).
   if (host.scenario.Find("userCloses")) {

@@ -155,7 +155,9 @@ class Workbooks : public DispatchObject {
       return Raise(kHostError, L"The password you supplied is not correct. Verify that the CAPS LOCK key is off "
                                L"and be sure to use the correct capitalization.");
     }
-    ReturnObject(call, NewWorkbook(path));
+    std::u16string secret;
+    if (check == PasswordCheck::kRight) secret.assign(reinterpret_cast<const char16_t*>(password->bstrVal), SysStringLen(password->bstrVal));
+    ReturnObject(call, NewWorkbook(path, secret));
     return S_OK;
   }
 };
