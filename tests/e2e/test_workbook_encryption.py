@@ -11,7 +11,7 @@ import msoffcrypto
 import pytest
 
 from harness import pack_application
-from launch_support import events
+from launch_support import folder_files
 from test_runtime import HOST_CLASS, USER_SAVE, saved_workbook, workbook_opens
 
 TITLE = "Encrypted Life"
@@ -69,8 +69,7 @@ def test_encrypted_workbook_life_and_the_next_version(scenario, sheetpack, stub,
     program = pack_application(sheetpack, tmp_path, config, stub)
     scenario.host(userCloses="window", userDelay=500)
     journal = launch(scenario, program)
-    (size,) = [int(size) for name, size in events(journal, "folder") if name == "App.xlsm"]
-    assert size == len(saved)
+    assert folder_files(journal)["App.xlsm"][0] == len(saved)
     assert scenario.left_behind() == []
 
 
