@@ -50,7 +50,9 @@ class ItemBuilder {
       throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
     }
     ProtectedWorkbook packed = ProtectWorkbook(config_, workbook, out_.warnings);
-    Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(packed.workbook));
+    // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
+    Items()[ItemId::kWorkbook] =
+        packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));
     if (packed.keyItem) Items()[ItemId::kWorkbookKey] = PackItem(*packed.keyItem);
   }
 
