@@ -25,7 +25,8 @@ PasswordCheck CheckWorkbookPassword(const std::wstring& path, const VARIANT* pas
   }
 }
 
-long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password, const std::string& text) {
+long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password,
+                                    const std::string& text) {
   try {
     std::ifstream in(path.c_str(), std::ios::binary);
     const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -14,7 +14,9 @@ PasswordCheck CheckWorkbookPassword(const std::wstring& path, const VARIANT* pas
 // The host saves an encrypted workbook encrypted with its password: here the user's edit
 // is the text appended to the decrypted workbook, encrypted again with fresh random salts
 // and key. The new file's size, or -1 when it could not be read or written.
-long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password, const std::string& text);
+long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password,
+                                    const std::string& text);
 
-// "none", "right", "wrong", "missing", "unreadable": the journal's word (never the password).
+// "none", "right", "wrong", "missing", "unreadable": the journal's word for an encrypted
+// workbook's open (never the password).
 const char* PasswordCheckName(PasswordCheck check);

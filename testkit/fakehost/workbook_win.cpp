@@ -74,7 +74,8 @@ void SaveAsUser(const HostState::OpenWorkbook& workbook) {
   auto text = Host().scenario.Find("userSave");
   if (!text) return;
   if (!workbook.password.empty()) {
-    const long long size = SaveEncryptedWithAppended(workbook.path, workbook.password, std::string(text->begin(), text->end()));
+    const long long size =
+        SaveEncryptedWithAppended(workbook.path, workbook.password, std::string(text->begin(), text->end()));
     Host().journal.Write("user save " + QuoteText(std::wstring_view(workbook.path)) + " " + std::to_string(size));
     return;
   }

@@ -150,13 +150,15 @@ class Workbooks : public DispatchObject {
     // Password is the fifth argument; arguments arrive last first.
     const VARIANT* password = params.cArgs >= 5 ? &params.rgvarg[params.cArgs - 5] : nullptr;
     const PasswordCheck check = CheckWorkbookPassword(path, password);
-    host.journal.Write(std::string("password ") + PasswordCheckName(check));
+    if (check != PasswordCheck::kNotEncrypted) host.journal.Write(std::string("password ") + PasswordCheckName(check));
     if (check != PasswordCheck::kNotEncrypted && check != PasswordCheck::kRight) {
       return Raise(kHostError, L"The password you supplied is not correct. Verify that the CAPS LOCK key is off "
                                L"and be sure to use the correct capitalization.");
     }
     std::u16string secret;
-    if (check == PasswordCheck::kRight) secret.assign(reinterpret_cast<const char16_t*>(password->bstrVal), SysStringLen(password->bstrVal));
+    if (check == PasswordCheck::kRight) {
+      secret.assign(reinterpret_cast<const char16_t*>(password->bstrVal), SysStringLen(password->bstrVal));
+    }
     ReturnObject(call, NewWorkbook(path, secret));
     return S_OK;
   }
