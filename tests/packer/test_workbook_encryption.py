@@ -5,13 +5,12 @@ item 1020 with the password from the key file (checking the verifier and the dat
 HMAC) and get the author's file back byte for byte, and refuse a wrong password.
 """
 import io
-import json
 import zipfile
 
 import msoffcrypto
 import pytest
 
-from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json
 
 
 def macro_workbook(cells=200):
