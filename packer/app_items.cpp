@@ -10,6 +10,7 @@
 #include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
+#include "packer/workbook_protection.h"
 
 namespace fs = std::filesystem;
 
@@ -51,7 +52,11 @@ class ItemBuilder {
     if (workbook.empty()) {
       throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
     }
-    Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(workbook));
+    ProtectedWorkbook packed = ProtectWorkbook(config_, workbook, out_.warnings);
+    // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
+    Items()[ItemId::kWorkbook] =
+        packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));
+    if (packed.keyItem) Items()[ItemId::kWorkbookKey] = PackItem(*packed.keyItem);
   }
 
   void AddAddInKit() {

@@ -19,6 +19,7 @@
 #include "packer/notice_kind.h"
 #include "packer/pack_error.h"
 #include "packer/settings_report.h"
+#include "packer/workbook_report.h"
 
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
@@ -143,6 +144,8 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   std::string textsItem;
   std::string noticeItem;
   std::string loaderItem;
+  std::string workbookItem;
+  std::string keyItem;
   if (const NameTable* packed = PackedItems(executable.tree)) {
     for (const auto& [name, languages] : *packed) {
       if (name.IsNamed()) continue;  // the launcher looks items up by number only
@@ -152,6 +155,8 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
       if (name.Id() == ItemId::kTextOverrides) textsItem = first;
       if (name.Id() == ItemId::kNotice) noticeItem = first;
       if (name.Id() == ItemId::kLoaderWorkbook) loaderItem = first;
+      if (name.Id() == ItemId::kWorkbook) workbookItem = first;
+      if (name.Id() == ItemId::kWorkbookKey) keyItem = first;
     }
   }
   report["items"] = items;
@@ -162,6 +167,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   InflatePackedItem(noticeItem);
   report["notice"] = NoticeKindName(ClassifyNotice(noticeItem));
   report["loader"] = LoaderToJson(loaderItem);
+  report["workbook"] = WorkbookProtectionToJson(workbookItem, keyItem);
 
   if (json) {
     context.out << Dump(report);
@@ -177,6 +183,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   for (const auto& [key, text] : report["texts"].items()) out << "  " << key << ": " << text.get<std::string>() << "\n";
   out << "notice (item 1105): " << report["notice"].get<std::string>() << "\n";
   out << LoaderToText(report["loader"]);
+  out << WorkbookProtectionToText(report["workbook"]);
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ class ConfigReader {
         {"arch", [&](auto& key, auto& v) { config.arch = Arch(key, v); config.archGiven = true; }},
         {"versionInfo", [&](auto& key, auto& v) { config.versionInfo = VersionInfo(key, v); }},
         {"savedStateLocation", [&](auto& key, auto& v) { config.savedStateLocation = StateLocation(key, v); }},
+        {"protectWorkbook", [&](auto& key, auto& v) { config.protectWorkbook = Flag(key, v); }},
     };
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
@@ -67,6 +68,7 @@ class ConfigReader {
       handler->second(key, value);
     }
     if (!root.contains("workbook")) throw Fail("", "missing key 'workbook'");
+    config.keyFile = KeyFileFor(file_);
     return config;
   }
 
@@ -102,6 +104,11 @@ class ConfigReader {
       start = dot + 1;
     }
     return parts;
+  }
+
+  bool Flag(const std::string& key, const json& value) const {
+    if (!value.is_boolean()) throw Fail(key, "expected true or false");
+    return value.get<bool>();
   }
 
   uint32_t Options(const std::string& key, const json& value) const {
@@ -225,3 +232,9 @@ PackConfig ParsePackConfig(std::string_view text, const fs::path& file) {
 }
 
 PackConfig LoadPackConfig(const fs::path& file) { return ParsePackConfig(ReadFileBytes(file), file); }
+
+fs::path KeyFileFor(const fs::path& configFile) {
+  fs::path key = configFile;
+  key.replace_extension(".sheetpack-key");
+  return key;
+}

@@ -37,11 +37,16 @@ struct PackConfig {
   bool archGiven = false;
   std::optional<VersionInfoConfig> versionInfo;
   SavedStateLocation savedStateLocation = SavedStateLocation::kUser;
+  bool protectWorkbook = true;
+  std::filesystem::path keyFile;  // the application's workbook password, beside the configuration
 };
 
 // Throws PackError (bad input) naming `file` and the key at fault.
 PackConfig ParsePackConfig(std::string_view json, const std::filesystem::path& file);
 PackConfig LoadPackConfig(const std::filesystem::path& file);
+
+// The key file of a configuration file: its name with the extension .sheetpack-key.
+std::filesystem::path KeyFileFor(const std::filesystem::path& configFile);
 
 // The workbook format code for a file name's extension: .xlsm 52, .xlsb 50, .xls -4143;
 // nullopt for anything else.

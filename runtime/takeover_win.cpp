@@ -9,6 +9,7 @@
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
 #include "runtime/state_saving_win.h"
+#include "runtime/workbook_key_win.h"
 
 namespace {
 
@@ -96,7 +97,8 @@ bool TryOpen(RuntimeState& state) {
   }
   ComPtr<IDispatch> opened;
   try {
-    opened = OpenWorkbookForUser(state.application.Get(), state.workbookPath);
+    opened = OpenWorkbookForUser(state.application.Get(), state.workbookPath,
+                                 ReadWorkbookPassword(state.launcherPath));
   } catch (const _com_error& error) {
     // A busy host is waited for however long it takes: an activation or sign-in dialog
     // may stay open for minutes. Only a refusal ends the take-over.

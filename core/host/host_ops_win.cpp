@@ -134,19 +134,22 @@ ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path) 
   return workbook;
 }
 
-ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path) {
+ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path, const std::wstring& password) {
   ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
   if (!workbooks) throw _com_error(E_POINTER);
-  // The file name, eleven optional arguments left out, then AddToMru false.
+  // The file name, the password (fifth) when there is one, the other optional arguments
+  // left out, then AddToMru false.
   VARIANT missing;
   VariantInit(&missing);
   missing.vt = VT_ERROR;
   missing.scode = DISP_E_PARAMNOTFOUND;
   ScopedBstr file(path.c_str());
+  ScopedBstr secret(password.empty() ? nullptr : password.c_str());
   DispatchArg skip = DispatchArg::Variant(&missing);
+  DispatchArg passwordArg = password.empty() ? skip : DispatchArg::Bstr(secret.get());
   ScopedVariant result;
   CallMethod(workbooks.Get(), HostDispid::kWorkbooksOpen, DISPATCH_METHOD, VT_DISPATCH, result.get(),
-             {DispatchArg::Bstr(file.get()), skip, skip, skip, skip, skip, skip, skip, skip, skip, skip, skip,
+             {DispatchArg::Bstr(file.get()), skip, skip, skip, passwordArg, skip, skip, skip, skip, skip, skip, skip,
               DispatchArg::Bool(false)});
   IDispatch* workbook = (*result).pdispVal;
   if (!workbook) throw _com_error(E_POINTER);

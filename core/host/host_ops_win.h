@@ -58,7 +58,7 @@ ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path);
 // Opens the user's workbook, kept off the host's list of recent files. Unlike
 // OpenWorkbookInHost a refusal raises _com_error, so that the caller can tell a busy
 // host from a file it cannot open.
-ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path);
+ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path, const std::wstring& password = {});
 int32_t CountHostWorkbooks(IDispatch* host);
 // Whether the workbook has no unsaved changes; raises when the workbook is closed.
 bool IsWorkbookSaved(IDispatch* workbook);

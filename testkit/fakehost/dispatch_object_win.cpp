@@ -64,12 +64,18 @@ std::string ArgumentText(const VARIANT& v) {
   }
 }
 
+constexpr DISPID kWorkbooksOpenDispid = 682;
+
 // invoke <dispid> <flags> <positional arguments in call order> <named arguments> lcid=<locale>
 std::string InvokeLine(DISPID dispid, WORD flags, const DISPPARAMS* params, LCID locale) {
   std::string line = "invoke " + std::to_string(dispid) + " " + FlagNames(flags);
   if (params) {
     UINT named = params->cNamedArgs <= params->cArgs ? params->cNamedArgs : params->cArgs;
-    for (UINT i = params->cArgs; i > named; --i) line += " " + ArgumentText(params->rgvarg[i - 1]);
+    for (UINT i = params->cArgs; i > named; --i) {
+      // Workbooks.Open's fifth argument is a password: the journal says only that there is one.
+      const bool secret = dispid == kWorkbooksOpenDispid && params->cArgs - i == 4 && params->rgvarg[i - 1].vt == VT_BSTR;
+      line += " " + (secret ? std::string("bstr <password>") : ArgumentText(params->rgvarg[i - 1]));
+    }
     for (UINT i = 0; i < named; ++i) {
       line += " named=" + std::to_string(params->rgdispidNamedArgs[i]) + " " + ArgumentText(params->rgvarg[i]);
     }

@@ -42,6 +42,7 @@ struct HostState {
     std::wstring path;
     bool saved;
     HWND window;  // its own main window (windowPerWorkbook), else null: it shows in the main window
+    std::u16string password;  // an encrypted workbook's: the host saves it encrypted again
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;

@@ -7,6 +7,7 @@
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
+#include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
 
@@ -106,6 +107,12 @@ void SaveAsUser(const HostState::OpenWorkbook& workbook, const std::wstring& suf
   auto found = Host().scenario.Find("userSave");
   if (!found) return;
   std::wstring text = *found + suffix;
+  if (!workbook.password.empty()) {
+    const long long size =
+        SaveEncryptedWithAppended(workbook.path, workbook.password, std::string(text.begin(), text.end()));
+    Host().journal.Write("user save " + QuoteText(std::wstring_view(workbook.path)) + " " + std::to_string(size));
+    return;
+  }
   HANDLE file = CreateFileW(workbook.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -184,11 +191,11 @@ void CALLBACK Die(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-IDispatch* NewWorkbook(const std::wstring& path) {
+IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password) {
   if (path.empty()) return new Workbook(0);
   HostState& host = Host();
   int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook()});
+  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook(), password});
   host.packagedId = id;
   host.packagedPath = path;
   // The user's timers are the thread's: the window they would sit on may go.
@@ -218,7 +225,7 @@ void OpenAsUser() {
   if (!path || host.ownWorkbookOpened) return;
   host.ownWorkbookOpened = true;
   int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, *path, true, WindowForNewWorkbook()});
+  host.openWorkbooks.push_back({id, *path, true, WindowForNewWorkbook(), {}});
   host.journal.Write("user open " + QuoteText(std::wstring_view(*path)));
   if (long long after = host.scenario.Number("userQuitsAfter", -1); after >= 0) {
     SetTimer(nullptr, 0, static_cast<UINT>(after), QuitAsUser);

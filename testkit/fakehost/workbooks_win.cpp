@@ -13,6 +13,7 @@
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/loader_macro_check_win.h"
+#include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
 
@@ -168,7 +169,19 @@ class Workbooks : public DispatchObject {
     if (host.scenario.Number("rejectWorkbook", 0) != 0) {
       return Raise(kHostError, L"The file format or file extension of '" + path + L"' is not valid.");
     }
-    IDispatch* workbook = NewWorkbook(path);
+    // Password is the fifth argument; arguments arrive last first.
+    const VARIANT* password = params.cArgs >= 5 ? &params.rgvarg[params.cArgs - 5] : nullptr;
+    const PasswordCheck check = CheckWorkbookPassword(path, password);
+    if (check != PasswordCheck::kNotEncrypted) host.journal.Write(std::string("password ") + PasswordCheckName(check));
+    if (check != PasswordCheck::kNotEncrypted && check != PasswordCheck::kRight) {
+      return Raise(kHostError, L"The password you supplied is not correct. Verify that the CAPS LOCK key is off "
+                               L"and be sure to use the correct capitalization.");
+    }
+    std::u16string secret;
+    if (check == PasswordCheck::kRight) {
+      secret.assign(reinterpret_cast<const char16_t*>(password->bstrVal), SysStringLen(password->bstrVal));
+    }
+    IDispatch* workbook = NewWorkbook(path, secret);
     // openMacroBox=<text>: the workbook's open macro shows a box, whose modal loop
     // dispatches the thread's messages (timers among them) before Open returns. An open
     // that starts meanwhile is journaled as nested.

@@ -173,7 +173,9 @@ class HostRegistration:
 
 def pack_application(packer, folder, config, stub):
     """Packs an application with `sheetpack build` from a configuration dict into
-    `folder`/App.exe; its relative paths count from `folder`."""
+    `folder`/App.exe; its relative paths count from `folder`. The workbook is packed
+    unencrypted unless the configuration says otherwise (test_workbook_encryption.py)."""
+    config = {"protectWorkbook": False, **config}
     config_path = folder / "app.json"
     config_path.write_text(json.dumps(config), encoding="utf-8")
     program = folder / "App.exe"

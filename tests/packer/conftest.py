@@ -103,6 +103,9 @@ class App:
             "icon": "app.ico",
             "addinKit": "kit",
             "arch": "x64",
+            # Encryption has its own tests (test_workbook_encryption.py); here the packaged
+            # workbook stays the author's bytes.
+            "protectWorkbook": False,
             "versionInfo": {"productName": "Report", "fileDescription": "Quarterly report",
                             "company": "Example Ltd", "copyright": "(c) 2024 Example Ltd"},
         }

@@ -1,0 +1,95 @@
+#include "packer/workbook_protection.h"
+
+#include <system_error>
+
+#include "core/encoding/utf.h"
+#include "core/payload/workbook_key.h"
+#include "office/agile_encryption.h"
+#include "office/compound_file.h"
+#include "office/crypto_primitives.h"
+#include "office/loader_format_error.h"
+#include "packer/file_io.h"
+#include "packer/pack_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kPasswordBytes = 20;  // 160 bits
+constexpr char kKeyFileHeader[] = "sheetpack workbook key 1\n";
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const char b : bytes) {
+    out += digits[static_cast<uint8_t>(b) >> 4];
+    out += digits[static_cast<uint8_t>(b) & 0xF];
+  }
+  return out;
+}
+
+// An .xls encrypts with a FilePass record right after the first BOF of its Workbook stream.
+bool IsEncryptedXls(std::string_view file) {
+  try {
+    const CfbEntry root = ReadCompoundFile(file);
+    const CfbEntry* stream = root.Find("Workbook");
+    if (stream == nullptr) stream = root.Find("Book");
+    if (stream == nullptr) return false;
+    const std::string& bytes = stream->data;
+    size_t at = 0;
+    for (int record = 0; record < 2 && at + 4 <= bytes.size(); ++record) {
+      const unsigned type = static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8;
+      const unsigned size = static_cast<uint8_t>(bytes[at + 2]) | static_cast<uint8_t>(bytes[at + 3]) << 8;
+      if (type == 0x002F) return true;  // FilePass
+      at += 4 + size;
+    }
+  } catch (const LoaderFormatError&) {
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string LoadOrCreateWorkbookPassword(const fs::path& keyFile, std::vector<std::string>& warnings) {
+  const std::string name = PathToUtf8(keyFile);
+  std::error_code error;
+  if (fs::exists(keyFile, error)) {
+    const std::string text = ReadFileBytes(keyFile);
+    const size_t header = sizeof kKeyFileHeader - 1;
+    std::string password = text.substr(0, text.find_first_of("\r\n", header)).substr(std::min(header, text.size()));
+    if (text.compare(0, header, kKeyFileHeader) != 0 || password.size() < 2 * 16 ||
+        password.find_first_not_of("0123456789abcdef") != std::string::npos) {
+      throw BadInput(name, "is not a sheetpack key file (restore it from your backup, or delete it to make a "
+                           "new application whose users' saved states the old one cannot open)");
+    }
+    return password;
+  }
+  const std::string password = Hex(crypto::RandomBytes(kPasswordBytes));
+  WriteFileAtomically(keyFile, kKeyFileHeader + password + "\n");
+  fs::permissions(keyFile, fs::perms::owner_read | fs::perms::owner_write, error);
+  warnings.push_back(name + ": new workbook key written; keep it with the configuration like a signing key (every "
+                            "later version must be built with it to open the states its users saved)");
+  return password;
+}
+
+ProtectedWorkbook ProtectWorkbook(const PackConfig& config, std::string workbook, std::vector<std::string>& warnings) {
+  const std::string name = PathToUtf8(config.workbook);
+  if (IsEncryptedPackage(workbook) || IsEncryptedXls(workbook)) {
+    throw BadInput(name, "is encrypted with a password; remove the password in the spreadsheet program (File, "
+                         "Info, Protect Workbook, Encrypt with Password: empty) and build again");
+  }
+  if (!config.protectWorkbook) return {std::move(workbook), std::nullopt};
+  if (LowerExtension(config.workbook) == ".xls") {
+    warnings.push_back(name + ": an .xls workbook is packed unencrypted (its format has only the weak RC4 "
+                              "encryption); save it as .xlsm or .xlsb to have it encrypted");
+    return {std::move(workbook), std::nullopt};
+  }
+  const std::string password = LoadOrCreateWorkbookPassword(config.keyFile, warnings);
+  try {
+    std::string encrypted =
+        EncryptWorkbookPackage(workbook, Utf8ToUtf16(password), EncryptionSeedsFor(password, workbook));
+    return {std::move(encrypted), MaskWorkbookKey(password)};
+  } catch (const LoaderFormatError& error) {
+    throw BadInput(name, std::string("cannot be encrypted: ") + error.what());
+  }
+}
