@@ -7,7 +7,7 @@ SHEETPACK_PACKAGES=(
   python3-pytest python3-pefile python3-olefile python3-msoffcrypto-tool python3-xlrd libreoffice-calc llvm-14 time
   fonts-wine fonts-liberation xdotool
   clang-14 libclang-rt-14-dev
-  libssl-dev python3-msoffcrypto-tool
+  libssl-dev
 )
 
 # Installs the packages given (default: all of the above) that are not installed yet.
