@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
 #include "core/payload/workbook_key.h"
 #include "office/agile_encryption.h"
@@ -17,16 +18,6 @@ namespace {
 
 constexpr size_t kPasswordBytes = 20;  // 160 bits
 constexpr char kKeyFileHeader[] = "sheetpack workbook key 1\n";
-
-std::string Hex(std::string_view bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (const char b : bytes) {
-    out += digits[static_cast<uint8_t>(b) >> 4];
-    out += digits[static_cast<uint8_t>(b) & 0xF];
-  }
-  return out;
-}
 
 // An .xls encrypts with a FilePass record right after the first BOF of its Workbook stream.
 bool IsEncryptedXls(std::string_view file) {
@@ -64,7 +55,7 @@ std::string LoadOrCreateWorkbookPassword(const fs::path& keyFile, std::vector<st
     }
     return password;
   }
-  const std::string password = Hex(crypto::RandomBytes(kPasswordBytes));
+  const std::string password = LowerHex(crypto::RandomBytes(kPasswordBytes));
   WriteFileAtomically(keyFile, kKeyFileHeader + password + "\n");
   fs::permissions(keyFile, fs::perms::owner_read | fs::perms::owner_write, error);
   warnings.push_back(name + ": new workbook key written; keep it with the configuration like a signing key (every "

@@ -76,3 +76,13 @@ void StoreU32At(std::string& out, size_t offset, uint32_t value) {
   StoreU16At(out, offset, static_cast<uint16_t>(value));
   StoreU16At(out, offset + 2, static_cast<uint16_t>(value >> 16));
 }
+
+std::string LowerHex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const char b : bytes) {
+    out += digits[static_cast<uint8_t>(b) >> 4];
+    out += digits[static_cast<uint8_t>(b) & 0xF];
+  }
+  return out;
+}

@@ -43,3 +43,6 @@ void AppendU64(std::string& out, uint64_t value);
 void AppendF64(std::string& out, double value);
 void StoreU16At(std::string& out, size_t offset, uint16_t value);
 void StoreU32At(std::string& out, size_t offset, uint32_t value);
+
+// The bytes as lower-case hex digits, two a byte.
+std::string LowerHex(std::string_view bytes);

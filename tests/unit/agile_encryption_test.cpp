@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
 #include "core/payload/workbook_key.h"
 #include "office/crypto_primitives.h"
@@ -16,16 +17,6 @@ namespace {
 std::string FromHex(std::string_view hex) {
   std::string out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-  return out;
-}
-
-std::string ToHex(std::string_view bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (const char b : bytes) {
-    out += digits[static_cast<uint8_t>(b) >> 4];
-    out += digits[static_cast<uint8_t>(b) & 0xF];
-  }
   return out;
 }
 
@@ -57,7 +48,7 @@ TEST(AgileEncryption, KeyDerivationMatchesAnOutsideImplementation) {
   };
   for (const KeyCase& c : cases) {
     const std::string hash = PasswordHash(Utf8ToUtf16(c.password), FromHex(c.salt), c.spinCount);
-    EXPECT_EQ(ToHex(KeyFromPasswordHash(hash, c.blockKey)), c.key) << c.password << " " << ToHex(c.blockKey);
+    EXPECT_EQ(LowerHex(KeyFromPasswordHash(hash, c.blockKey)), c.key) << c.password << " " << LowerHex(c.blockKey);
   }
 }
 
