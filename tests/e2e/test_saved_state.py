@@ -215,28 +215,3 @@ def test_failed_launch_does_not_wait_for_a_signal_that_cannot_come(scenario, app
     journal = scenario.wait_for_host_end()
     assert 1171 not in message_numbers(journal) and ["quit"] in journal
     assert scenario.left_behind() == []
-
-
-def test_resident_launcher_no_longer_holds_the_single_instance_guard(scenario, shelf):
-    """The guard covers the launch up to the message phase: while a launcher waits for
-    its signal, a second one of the same path starts."""
-    app = shelf.get("single-resident", options={"savedState": True, "singleInstance": True})
-    scenario.host(after1171="signal", signalDelay=6000, quitAfter1171=6500)
-    first = BackgroundLaunch(scenario, app.program, "-xlstest")
-    deadline = time.monotonic() + 60
-    while 1171 not in message_numbers(scenario.host_journal()):
-        assert time.monotonic() < deadline, "the first launch did not reach its end"
-        time.sleep(0.1)
-    # The first host and add-in have read their scenario; the second's is signalled at once.
-    scenario.host(after1171="signal", quitAfter1171=300)
-
-    second = scenario.launch(app.program, "-xlstest", journal=scenario.folder / "second.journal")
-
-    assert second.windows == [], "no box: the guard is free"
-    assert second.exit_code == 0
-    assert first.ended is None, "the first launcher is still resident"
-    assert first.result().exit_code == 0
-    journal = scenario.host_journal()
-    assert message_numbers(journal).count(1171) == 2
-    assert events(journal, "launcher") == [["running"], ["running"]]
-    assert scenario.left_behind() == []
