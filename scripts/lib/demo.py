@@ -108,7 +108,7 @@ def main():
             time.sleep(0.2)
         stop.set()
         shooter.join()
-        # The cleanup-mode launcher that the runtime started removes the workspace.
+        # The launcher's watcher removes the workspace once the host's process has ended.
         deadline = time.monotonic() + 30
         while set(temp.rglob("Temp/*")) - before and time.monotonic() < deadline:
             time.sleep(0.2)
@@ -126,7 +126,7 @@ def main():
             repeats = next((n for n in range(i, -1, -1) if lines[n] != line), -1)
             count = i - repeats
             print(line if count == 1 else f"{line} (x{count})")
-        print("workspace   removed by the cleanup-mode launcher" if not left else f"left behind: {left}")
+        print("workspace   removed by the launcher's watcher" if not left else f"left behind: {left}")
     finally:
         wine.close()
     print(f"screenshots in {OUT.relative_to(REPO)}/screen-*.png")
