@@ -11,8 +11,10 @@ import pefile
 import pytest
 
 KIT = Path(os.environ.get("SHEETPACK_RUNTIME_KIT", "build/win64/runtime/kit"))
-# ADVAPI32 comes with the stack protector, whose canary is drawn from CryptGenRandom.
-SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
+# ADVAPI32 comes with the stack protector, whose canary is drawn from CryptGenRandom;
+# SHELL32 names the user's local application-data folder, where the saved state lives.
+SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll",
+               "shell32.dll"}
 ADDINS = [("addin-x64.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], "x86_64"),
           ("addin-x86.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], "i686")]
 
