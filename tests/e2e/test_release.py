@@ -20,6 +20,7 @@ PACKER = {"linux": "bin/sheetpack", "windows": "bin/sheetpack.exe"}
 SHIPPED = ["addin-x64.dll", "addin-x86.dll", "sheetpack-stub-x64.exe", "sheetpack-stub-x86.exe"]
 # Licence file -> words its text must hold.
 LICENSES = {"mingw-w64-runtime.txt": "MinGW-w64", "nlohmann-json.txt": "Niels Lohmann",
+            "openssl.txt": "The OpenSSL Project Authors",
             "utfcpp.txt": "Nemanja Trifunovic", "zlib.txt": "Jean-loup Gailly and Mark Adler"}
 
 
