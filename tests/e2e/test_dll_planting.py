@@ -105,7 +105,8 @@ def markers(folder):
 
 
 def test_no_planted_library_is_loaded_by_a_launch(scenario, downloads):
-    # The add-in runs the launcher in cleanup mode afterwards: a second launcher process.
+    # The launcher starts its watcher, and the stand-in add-in runs the launcher in cleanup
+    # mode afterwards: three launcher processes.
     scenario.host(quitAfter1171=500, after1171="cleanup")
 
     driver = scenario.launch(downloads, answers={NOTICE: "press:1", SPLASH: "wait"}, bare=True, debug="+loaddll")
@@ -117,7 +118,7 @@ def test_no_planted_library_is_loaded_by_a_launch(scenario, downloads):
     assert scenario.left_behind() == []
     assert markers(downloads.parent) == []
     runs = loaded_by_launcher(scenario.folder / "wine.log", downloads)
-    assert len(runs) == 2, "the launch and its cleanup"
+    assert len(runs) == 3, "the launch, its watcher and the add-in's cleanup"
     assert loaded_from_folder(runs, downloads) == [windows_path(downloads)]
 
 

@@ -22,7 +22,8 @@ def shelf(tmp_path_factory, sheetpack, stub, runtime_kit):
 
 
 def saved_state_app(shelf, name):
-    app = shelf.get(name, title=TITLE, options={"savedState": True})
+    """The state beside the executable, where a folder the user cannot write is a case to meet."""
+    app = shelf.get(name, title=TITLE, options={"savedState": True}, savedStateLocation="beside")
     app.program.with_suffix(".vstg").unlink(missing_ok=True)
     return app
 

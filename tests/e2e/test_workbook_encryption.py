@@ -48,7 +48,7 @@ def test_encrypted_workbook_life_and_the_next_version(scenario, sheetpack, stub,
     workbook = package_workbook()
     (tmp_path / "Book.xlsm").write_bytes(workbook)
     config = {"title": TITLE, "workbook": "Book.xlsm", "addinKit": str(runtime_kit), "version": "1.0.0",
-              "protectWorkbook": True, "options": {"savedState": True}}
+              "protectWorkbook": True, "options": {"savedState": True}, "savedStateLocation": "beside"}
     program = pack_application(sheetpack, tmp_path, config, stub)
     password = (tmp_path / "app.sheetpack-key").read_text().splitlines()[1]
     state_file = program.with_suffix(".vstg")
