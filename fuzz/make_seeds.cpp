@@ -203,7 +203,9 @@ void HostileLoaderSeeds() {
   const std::string loader = WriteLoaderWorkbook();
   const uint32_t directory = ReadU32At(loader, 0x30);
   const size_t fat = (size_t{ReadU32At(loader, 0x4C)} + 1) * 512;
-  Seed("loader_workbook", "fat-sector-listed-twice", Patched(loader, 0x4C + 4, ReadU32At(loader, 0x4C)));
+  // Two FAT sectors in the header, both the same one.
+  Seed("loader_workbook", "fat-sector-listed-twice",
+       Patched(Patched(loader, 0x2C, 2), 0x4C + 4, ReadU32At(loader, 0x4C)));
   Seed("loader_workbook", "directory-chain-into-itself", Patched(loader, fat + 4 * directory, directory));
 
   std::vector<CfbEntry> project = WriteVbaProject({{"Mod1", "' one\r\n"}, {"Mod2", "' two\r\n"}});

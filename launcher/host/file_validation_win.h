@@ -1,7 +1,7 @@
 #pragma once
 // From version 14 the host validates every file it opens and sends one it doubts to a
 // protected view, where no macro runs. The loader workbook is the launcher's own file,
-// written a moment ago into a folder only this user can write: validating it protects
+// written a moment ago into the user's own temporary folder: validating it protects
 // nothing, and a false doubt would stop the application before it starts.
 #include <windows.h>
 #include <oleauto.h>
