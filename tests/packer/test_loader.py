@@ -236,6 +236,7 @@ def test_workbook_stream_follows_the_grammar(loader):
     check_grammar(sheet, WORKSHEET_GRAMMAR, "worksheet")
     # What the loader needs beyond the grammar: the project, and both code names.
     assert [r for _, r, _ in globals_].count(0x00D3) == 1
+    assert [r for _, r, _ in globals_].count(0x01BA) == 1
     assert [r for _, r, _ in sheet].count(0x01BA) == 1
     # Index.ibXF: the stream position of DefColWidth.
     index = next(payload for _, r, payload in sheet if r == 0x020B)
@@ -298,7 +299,7 @@ def test_readers_written_elsewhere_accept_the_loader_without_a_word(loader):
     assert book.sheet_names() == ["Sheet1"]
     sheet = book.sheet_by_index(0)
     assert (sheet.nrows, sheet.ncols) == (0, 0)
-    assert book.sheet_by_index(0).defcolwidth == 8
+    assert sheet.defcolwidth == 8
     # The built-in number formats the globals store: the accounting ones among them.
     assert {5, 6, 7, 8, 41, 42, 43, 44} <= set(book.format_map)
     assert "#,##0.00" in book.format_map[44].format_str
