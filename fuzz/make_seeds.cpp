@@ -19,6 +19,7 @@
 #include "office/compound_file.h"
 #include "packer/loader/loader_workbook.h"
 #include "office/ovba_compression.h"
+#include "office/vba_project.h"
 #include "packer/resource_section.h"
 #include "packer_pe_fixture.h"
 
@@ -189,6 +190,49 @@ void PackerSeeds() {
   Seed("icon_file", "no-old-group", std::string(1, 0) + ico);
 }
 
+std::string Patched(std::string file, size_t offset, uint32_t value) {
+  StoreU32At(file, offset, value);
+  return file;
+}
+
+// Damaged loaders of the kinds that once made a reader outgrow its input, so that the
+// fuzzer starts next to them: a FAT sector listed twice, the directory's chain pointing
+// at itself, one module stream named by two modules, and a directory whose entries are
+// linked as one long list (a walk that recursed once per link would run out of stack).
+void HostileLoaderSeeds() {
+  const std::string loader = WriteLoaderWorkbook();
+  const uint32_t directory = ReadU32At(loader, 0x30);
+  const size_t fat = (size_t{ReadU32At(loader, 0x4C)} + 1) * 512;
+  // Two FAT sectors in the header, both the same one.
+  Seed("loader_workbook", "fat-sector-listed-twice",
+       Patched(Patched(loader, 0x2C, 2), 0x4C + 4, ReadU32At(loader, 0x4C)));
+  Seed("loader_workbook", "directory-chain-into-itself", Patched(loader, fat + 4 * directory, directory));
+
+  std::vector<CfbEntry> project = WriteVbaProject({{"Mod1", "' one\r\n"}, {"Mod2", "' two\r\n"}});
+  for (CfbEntry& child : project) {
+    for (CfbEntry& stream : child.children) {
+      if (stream.name != "dir") continue;
+      std::string dir = OvbaDecompress(stream.data);
+      for (size_t at = dir.find("Mod2"); at != std::string::npos; at = dir.find("Mod2", at)) dir.replace(at, 4, "Mod1");
+      stream.data = OvbaCompress(dir);
+    }
+  }
+  Seed("loader_workbook", "module-stream-named-twice",
+       WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Storage(kVbaProjectStorage, std::move(project))})));
+
+  constexpr uint32_t kEntries = 300;
+  std::vector<CfbEntry> streams;
+  for (uint32_t i = 0; i < kEntries; ++i) streams.push_back(CfbEntry::Stream("e" + std::to_string(i), ""));
+  std::string list = WriteCompoundFile(CfbEntry::Storage("", std::move(streams)));
+  const size_t entries = (size_t{ReadU32At(list, 0x30)} + 1) * 512;
+  StoreU32At(list, entries + 0x4C, 1);  // the root's tree starts at entry 1
+  for (uint32_t id = 1; id <= kEntries; ++id) {
+    StoreU32At(list, entries + id * 128 + 0x44, id < kEntries ? id + 1 : 0xFFFFFFFF);
+    StoreU32At(list, entries + id * 128 + 0x48, 0xFFFFFFFF);
+  }
+  Seed("loader_workbook", "directory-as-one-long-list", list);
+}
+
 // The written loader, a compound file with a stream of each size class, and the
 // documented compression examples as containers on their own.
 void LoaderSeeds() {
@@ -198,6 +242,7 @@ void LoaderSeeds() {
                                                 CfbEntry::Storage("S", {CfbEntry::Stream("inner", "")})})));
   Seed("loader_workbook", "compressed-text", OvbaCompress("#aaabcdefaaaaghijaaaaaklaaamnopqaaaaaaaaaaaarstuvwxyzaaa"));
   Seed("loader_workbook", "compressed-source", OvbaCompress(LoaderMacroSource()));
+  HostileLoaderSeeds();
 }
 
 }  // namespace

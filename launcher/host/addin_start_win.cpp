@@ -11,6 +11,7 @@
 #include "core/text/message_texts.h"
 #include "core/payload/workspace_names.h"
 #include "launcher/payload/workspace_win.h"
+#include "launcher/host/file_validation_win.h"
 
 namespace {
 
@@ -49,9 +50,12 @@ bool StartAddInInHost(LauncherState& state) {
   StartFilesRemover remover(state, std::move(startupInfo));
   WriteLoaderWorkbook(state);
 
-  // The host runs the loader's open macro, and with it the add-in's start, inside
-  // this call; the workbook object it returns is of no further use.
-  OpenWorkbookInHost(state.host.Get(), state.loaderWorkbookPath);
+  {
+    // The host runs the loader's open macro, and with it the add-in's start, inside
+    // this call; the workbook object it returns is of no further use.
+    FileValidationSkip ownFile(state.host.Get(), state.hostVersion);
+    OpenWorkbookInHost(state.host.Get(), state.loaderWorkbookPath);
+  }
   Sleep(100);
   return true;
 }

@@ -18,6 +18,9 @@ DWORD QuitGraceMs(const HostState& host) {
   return delay >= 0 ? static_cast<DWORD>(delay) : kQuitGraceMs;
 }
 
+// The stand-in's own number for FileValidation, which clients find by name.
+constexpr DISPID kFileValidationDispid = 3900;
+
 // hwnd=real|zero|other: the main window, none, or another window of the process.
 HWND HwndAnswer(const HostState& host) {
   std::wstring which = host.scenario.Text("hwnd", L"real");
@@ -83,9 +86,30 @@ class Application : public DispatchObject {
         return S_OK;
       case 2788:  // a setting of recent hosts
         return I4Property(call, host.extraSetting);
+      case kFileValidationDispid:
+        return FileValidation(call);
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
+  }
+
+  DISPID MemberByName(const std::wstring& name) override {
+    // Names are matched without regard to case, as a type-library dispatcher does.
+    if (_wcsicmp(name.c_str(), L"FileValidation") == 0 && Host().hasFileValidation) return kFileValidationDispid;
+    return DISPID_UNKNOWN;
+  }
+
+  HRESULT FileValidation(const DispatchCall& call) {
+    HostState& host = Host();
+    if (!host.hasFileValidation) return DISP_E_MEMBERNOTFOUND;
+    const bool put = (call.flags & DISPATCH_PROPERTYPUT) != 0;
+    if (host.refusesFileValidation) {
+      host.journal.Write(put ? "fileValidation put refused" : "fileValidation get refused");
+      return Raise(E_ACCESSDENIED, L"The setting is fixed by policy.");
+    }
+    if (HRESULT hr = I4Property(call, host.fileValidation); FAILED(hr)) return hr;
+    host.journal.Write(std::string("fileValidation ") + (put ? "put " : "get ") + std::to_string(host.fileValidation));
+    return S_OK;
   }
 
   // The real host ends when its last client in another process lets go, unless the user

@@ -119,11 +119,16 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** in
   return DISP_E_BADINDEX;
 }
 
-// Callers address members by fixed DISPIDs only; a name lookup is a client fault.
-HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) {
-  Host().journal.Write("names " + QuoteText(std::wstring_view(names && names[0] ? names[0] : L"")));
-  if (ids) *ids = DISPID_UNKNOWN;
-  return DISP_E_UNKNOWNNAME;
+// A name the object does not know is answered as a type-library dispatcher answers it;
+// a lookup of several names (a member and its named arguments) is not needed by any client.
+HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  const std::wstring name = names && names[0] ? names[0] : L"";
+  Host().journal.Write("names " + QuoteText(std::wstring_view(name)));
+  if (!ids) return E_POINTER;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (count != 1) return DISP_E_UNKNOWNNAME;
+  ids[0] = MemberByName(name);
+  return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,

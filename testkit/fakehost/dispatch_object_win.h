@@ -34,6 +34,10 @@ class DispatchObject : public IDispatch {
   // Answers one member; an unknown DISPID gives DISP_E_MEMBERNOTFOUND. A member that
   // fails the way the host reports errors returns Raise(...).
   virtual HRESULT Member(DISPID dispid, const DispatchCall& call) = 0;
+  // The DISPID of a member found by name, or DISPID_UNKNOWN. Clients address the members
+  // every version has by their fixed DISPIDs; only a member that some versions lack is
+  // looked up.
+  virtual DISPID MemberByName(const std::wstring& /*name*/) { return DISPID_UNKNOWN; }
   // Runs when the last reference goes, before the object is deleted.
   virtual void LastReleased() {}
   // Runs when a reference goes and `left` remain.

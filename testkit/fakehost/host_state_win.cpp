@@ -1,5 +1,6 @@
 #include "testkit/fakehost/host_state_win.h"
 
+#include <cwchar>
 #include <string>
 
 HostState& Host() {
@@ -21,6 +22,13 @@ void LoadHostState(HostState& host) {
   host.defaultSaveFormat = static_cast<LONG>(s.Number("defaultSaveFormat", 51));
   host.busyOpensLeft = s.Number("busyOpens", 0);
   host.userSavesLeft = s.Number("userSaves", 0);
+  // fileValidation=missing: no such member, as before version 14, whatever the version;
+  // refuse: the member is there but every call of it fails (a mode fixed by policy);
+  // a number: the mode the host starts with.
+  const std::wstring fileValidation = s.Text("fileValidation", L"0");
+  host.hasFileValidation = std::wcstol(host.version.c_str(), nullptr, 10) >= 14 && fileValidation != L"missing";
+  host.refusesFileValidation = fileValidation == L"refuse";
+  host.fileValidation = std::wcstol(fileValidation.c_str(), nullptr, 10);
 }
 
 bool ReturnsNullString(const HostState& host, DISPID dispid) {

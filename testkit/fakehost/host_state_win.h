@@ -30,6 +30,10 @@ struct HostState {
   std::wstring productCode;
   LONG defaultSaveFormat = 51;
   LONG extraSetting = 0;
+  // FileValidation (from version 14): its mode, and whether the member exists and answers.
+  LONG fileValidation = 0;
+  bool hasFileValidation = true;
+  bool refusesFileValidation = false;
   bool visible = false;
   bool userControl = false;
   bool displayAlerts = true;
