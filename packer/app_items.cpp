@@ -10,6 +10,7 @@
 #include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
+#include "packer/workbook_check.h"
 #include "packer/workbook_protection.h"
 
 namespace fs = std::filesystem;
@@ -48,11 +49,13 @@ class ItemBuilder {
 
   // The launcher writes an empty workbook item as an empty file, which the host cannot open.
   void AddWorkbook() {
-    const std::string workbook = ReadFileBytes(config_.workbook);
-    if (workbook.empty()) {
-      throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
+    const std::string name = PathToUtf8(config_.workbook);
+    {
+      const FileSource source(config_.workbook);
+      if (source.Size() == 0) throw BadInput(name, "is empty (0 bytes); name the workbook file itself");
+      CheckWorkbook(name, source, false, out_.warnings);
     }
-    ProtectedWorkbook packed = ProtectWorkbook(config_, workbook, out_.warnings);
+    ProtectedWorkbook packed = ProtectWorkbook(config_, ReadFileBytes(config_.workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
     Items()[ItemId::kWorkbook] =
         packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));

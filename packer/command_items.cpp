@@ -8,6 +8,7 @@
 #include "packer/file_io.h"
 #include "packer/item_table.h"
 #include "packer/pack_error.h"
+#include "packer/put_item.h"
 
 namespace fs = std::filesystem;
 
@@ -93,18 +94,25 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   std::string content = ReadFileBytes(PathFromUtf8(source));
   // The launcher reads a 0-byte item as a missing one.
   if (content.empty()) throw BadInput(source, "is empty (0 bytes); an item needs at least one byte");
+  // --raw is how a damaged item is planted on purpose: it is stored unchecked.
+  std::vector<std::string> warnings;
+  const std::optional<int32_t> workbookFormat =
+      args.Has("--raw") ? std::nullopt : CheckPutItem(id, source, content, warnings);
+  for (const std::string& warning : warnings) context.Warn(warning);
   LoadedExecutable executable = LoadExecutable(file);
 
   bool pack = ItemIsPacked(id) && !HasContainerMagic(content);
   if (args.Has("--raw")) pack = false;
   if (args.Has("--packed")) pack = true;
-  // A workbook item without its marker reaches the host as an empty workbook file;
-  // --raw is how a damaged item is planted on purpose.
-  if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) {
-    content = MarkWorkbook(content);
-    context.Warn(source + ": has no workbook marker; the marker is put before it");
-  }
+  // A workbook item without its marker reaches the host as an empty workbook file, so
+  // a workbook gets the marker the launcher looks for.
+  if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) content = MarkWorkbook(content);
   ResourceTree tree = executable.tree;
+  if (workbookFormat) {
+    if (auto old = SetWorkbookFormat(tree, PathToUtf8(file), *workbookFormat)) {
+      context.Note("item 1100: workbook format " + std::to_string(*old) + " becomes " + std::to_string(*workbookFormat));
+    }
+  }
   // The language extract reads: US English when present, else the item's first.
   LanguageTable* item = FindItem(tree, id);
   uint32_t language = kLanguageEnglishUs;

@@ -6,7 +6,7 @@ import zlib
 import pefile
 import pytest
 
-from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run, workbooks
 
 ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200]
 PACKED_ITEMS = {1018, 1020, 1025, 1027, 1043, 1045}
@@ -199,12 +199,16 @@ def test_empty_override_text_is_left_out_with_a_warning(sheetpack, app, tmp_path
     assert extract(sheetpack, exe, 1035, "--raw") == b"\x00", "no texts left: the placeholder"
 
 
-@pytest.mark.parametrize("workbook, fmt", [("Book.xlsb", 50), ("Book.XLS", -4143), ("Book.xlsm", 52)])
-def test_workbook_format_follows_the_extension(sheetpack, app, tmp_path, workbook, fmt):
-    (app.folder / workbook).write_bytes(b"workbook")
+@pytest.mark.parametrize("workbook, contents, fmt", [
+    ("Book.xlsb", workbooks.ooxml("xlsb"), 50), ("Book.XLS", workbooks.xls(), -4143),
+    ("Book.xlsm", workbooks.ooxml("xlsm"), 52)])
+def test_workbook_format_follows_the_extension(sheetpack, app, tmp_path, workbook, contents, fmt):
+    (app.folder / workbook).write_bytes(contents)
     app.config["workbook"] = workbook
     exe = tmp_path / "App.exe"
-    assert build(sheetpack, app, exe).returncode == 0
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert result.stderr == b"", "a workbook that matches its name, with its macros, gets no warning"
     assert inspect_json(sheetpack, exe)["settings"]["workbookFormat"] == fmt
 
 
