@@ -41,6 +41,7 @@ class ItemBuilder {
     if (config_.savedStateLocation != SavedStateLocation::kUser) {
       Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
     }
+    AddUpdatePolicy();
   }
 
  private:
@@ -156,6 +157,13 @@ class ItemBuilder {
     if (rtf && text.compare(0, 5, "{\\rtf") != 0) throw BadInput(PathToUtf8(*config_.notice), "not an RTF file (no {\\rtf at its start)");
     if (text.size() < 3) Warn(PathToUtf8(*config_.notice) + ": shorter than 3 bytes, so the launcher does not show it");
     Items()[ItemId::kNotice] = text.empty() ? kPlaceholder : std::move(text);
+  }
+
+  void AddUpdatePolicy() {
+    if (config_.onUpdate && !(config_.optionFlags & OPT_SAVED_STATE)) {
+      Warn("onUpdate has no effect without options.savedState: the application keeps no saved workbook");
+    }
+    Items()[ItemId::kUpdatePolicy] = WriteUpdatePolicy(config_.onUpdate.value_or(kDefaultUpdatePolicy));
   }
 
   // The launcher ignores an empty override, so one is left out of the table.

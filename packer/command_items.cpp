@@ -96,8 +96,8 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   if (content.empty()) throw BadInput(source, "is empty (0 bytes); an item needs at least one byte");
   // --raw is how a damaged item is planted on purpose: it is stored unchecked.
   std::vector<std::string> warnings;
-  const std::optional<int32_t> workbookFormat =
-      args.Has("--raw") ? std::nullopt : CheckPutItem(id, source, content, warnings);
+  std::optional<int32_t> workbookFormat;
+  if (!args.Has("--raw")) workbookFormat = CheckPutItem(id, source, content, warnings);
   for (const std::string& warning : warnings) context.Warn(warning);
   LoadedExecutable executable = LoadExecutable(file);
 
@@ -109,8 +109,9 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) content = MarkWorkbook(content);
   ResourceTree tree = executable.tree;
   if (workbookFormat) {
-    if (auto old = SetWorkbookFormat(tree, PathToUtf8(file), *workbookFormat)) {
-      context.Note("item 1100: workbook format " + std::to_string(*old) + " becomes " + std::to_string(*workbookFormat));
+    const int32_t format = *workbookFormat;
+    if (auto old = SetWorkbookFormat(tree, PathToUtf8(file), format)) {
+      context.Note("item 1100: workbook format " + std::to_string(*old) + " becomes " + std::to_string(format));
     }
   }
   // The language extract reads: US English when present, else the item's first.

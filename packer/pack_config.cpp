@@ -61,6 +61,7 @@ class ConfigReader {
         {"versionInfo", [&](auto& key, auto& v) { config.versionInfo = VersionInfo(key, v); }},
         {"savedStateLocation", [&](auto& key, auto& v) { config.savedStateLocation = StateLocation(key, v); }},
         {"protectWorkbook", [&](auto& key, auto& v) { config.protectWorkbook = Flag(key, v); }},
+        {"onUpdate", [&](auto& key, auto& v) { config.onUpdate = OnUpdate(key, v); }},
     };
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
@@ -180,6 +181,13 @@ class ConfigReader {
     if (value == "user") return SavedStateLocation::kUser;
     if (value == "beside") return SavedStateLocation::kBeside;
     throw Fail(key, "expected \"user\" or \"beside\"");
+  }
+
+  UpdatePolicy OnUpdate(const std::string& key, const json& value) const {
+    const std::optional<UpdatePolicy> policy =
+        value.is_string() ? UpdatePolicyFromName(value.get_ref<const std::string&>()) : std::nullopt;
+    if (!policy) throw Fail(key, "expected \"keepUserWorkbook\", \"useNewWorkbook\" or \"ask\"");
+    return *policy;
   }
 
   VersionInfoConfig VersionInfo(const std::string& key, const json& value) const {

@@ -99,7 +99,7 @@ class App:
             "authorContact": "team@example.com",
             "password": "s3cret",
             "options": {"splash": True, "singleInstance": True, "checkHostVersion": True,
-                        "keepHostHidden": False, "savedState": False},
+                        "keepHostHidden": False, "savedState": True},
             "workbook": "Report.xlsm",
             "splash": "splash.jpg",
             "notice": "notice.txt",
@@ -110,6 +110,7 @@ class App:
             # Encryption has its own tests (test_workbook_encryption.py); here the packaged
             # workbook stays the author's bytes.
             "protectWorkbook": False,
+            "onUpdate": "keepUserWorkbook",
             "versionInfo": {"productName": "Report", "fileDescription": "Quarterly report",
                             "company": "Example Ltd", "copyright": "(c) 2024 Example Ltd"},
         }

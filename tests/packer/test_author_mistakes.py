@@ -38,6 +38,11 @@ CASES = [
      ["Bare.xlsm:", "warning", "has no VBA project"], ["Bare.exe"]),
     ("put 1020 of a JPEG", "put {exe} 1020 Photo.xlsm", 2, ["Photo.xlsm:", "is not a workbook: a JPEG picture"], []),
     ("put 1020 of a .xlsx", "put {exe} 1020 Plain.xlsm", 2, ["Plain.xlsm:", "macro-free workbook (.xlsx)"], []),
+    # What an update does with the users' saved workbooks.
+    ("onUpdate misspelt", "build update-typo.json -o App2.exe", 2,
+     ["update-typo.json:", "key 'onUpdate'", '"keepUserWorkbook", "useNewWorkbook" or "ask"'], []),
+    ("onUpdate without a saved state", "build update-unused.json -o App2.exe", 0,
+     ["warning", "onUpdate has no effect without options.savedState"], ["App2.exe"]),
 ]
 
 # Workbooks that are not what their names say, each with a configuration <stem>.json.
@@ -50,6 +55,13 @@ WORKBOOKS = {
     "Letter.xlsm": workbooks.ooxml("docx", vba=False),
     "Cut.xlsm": workbooks.ooxml("xlsm")[:-100],
     "Bare.xlsm": workbooks.ooxml("xlsm", vba=False),
+}
+
+# Further configurations of the folder's own workbook.
+CONFIGS = {
+    "update-typo.json": {"workbook": "Report.xlsm", "addinKit": "kit", "options": {"savedState": True},
+                         "onUpdate": "keep"},
+    "update-unused.json": {"workbook": "Report.xlsm", "addinKit": "kit", "onUpdate": "useNewWorkbook"},
 }
 
 
@@ -68,13 +80,15 @@ def snapshot(folder):
 @pytest.fixture
 def folder(sheetpack, app):
     """The application's folder, with its configuration written, a link to its workbook,
-    the workbooks of WORKBOOKS with their configurations, and an application built from
-    it (App.exe)."""
+    the workbooks of WORKBOOKS with their configurations, the CONFIGS, and an application
+    built from it (App.exe)."""
     app.write_config()
     (app.folder / "link.xlsm").symlink_to("Report.xlsm")
     for name, contents in WORKBOOKS.items():
         (app.folder / name).write_bytes(contents)
         (app.folder / (name.split(".")[0] + ".json")).write_text(json.dumps({"workbook": name, "addinKit": "kit"}))
+    for name, config in CONFIGS.items():
+        (app.folder / name).write_text(json.dumps(config))
     assert build(sheetpack, app, app.folder / "App.exe").returncode == 0
     return app.folder
 

@@ -8,7 +8,7 @@ import pytest
 
 from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run, workbooks
 
-ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200]
+ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200, 1230]
 PACKED_ITEMS = {1018, 1020, 1025, 1027, 1043, 1045}
 
 
@@ -48,8 +48,8 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
     assert settings["settingsMagic"] == 0x0EA21246
     assert settings["appVersion"] == 0x01020300
     assert settings["appVersionText"] == "1.2.3"
-    assert settings["options"] == ["checkHostVersion", "splash", "singleInstance"]
-    assert settings["optionFlags"] == 0x80 | 0x200 | 0x4000
+    assert settings["options"] == ["checkHostVersion", "splash", "singleInstance", "savedState"]
+    assert settings["optionFlags"] == 0x80 | 0x200 | 0x4000 | 0x20000
     assert settings["workbookFormat"] == 52
     assert settings["packTime"] == pytest.approx(25569 + 1700000000 / 86400)
     assert settings["appTitle"] == "Quarterly Report"
@@ -62,7 +62,7 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
 
     text = run(sheetpack, "inspect", exe)
     assert text.returncode == 0
-    for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance",
+    for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance, savedState",
                   b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8"):
         assert shown in text.stdout
 
@@ -84,6 +84,7 @@ def test_extract_returns_every_input_byte_for_byte(sheetpack, app, tmp_path):
     assert extract(sheetpack, exe, 1060) == b"\x01"
     assert extract(sheetpack, exe, 1070) == b"\x01"
     assert extract(sheetpack, exe, 1107) == b"1"
+    assert extract(sheetpack, exe, 1230) == b"\x01", "onUpdate: keepUserWorkbook"
     assert override_table(extract(sheetpack, exe, 1035)) == {7: "Achtung", 41: "Already running\\nTry later"}
 
     # The settings record decodes the same on its own.
@@ -107,7 +108,7 @@ def test_containers_have_the_launchers_header(sheetpack, app, tmp_path):
 
 
 def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
-    for name in ("splash", "notice", "texts", "icon", "versionInfo", "password"):
+    for name in ("splash", "notice", "texts", "icon", "versionInfo", "password", "onUpdate"):
         del app.config[name]
     app.config["options"] = {}
     for name in ("1043.txt", "1045.txt", "1200.bin"):
@@ -123,6 +124,7 @@ def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
         assert extract(sheetpack, exe, one_byte, "--raw") == b"\x00"
     assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")
+    assert extract(sheetpack, exe, 1230) == b"\x03", "without onUpdate the user is asked"
     assert report["texts"] == {}
     assert report["notice"] == "none"
     assert report["settings"]["options"] == []
