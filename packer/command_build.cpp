@@ -145,7 +145,7 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   const std::optional<std::string> output = args.Value("-o");
-  if (!output) throw BadInput("sheetpack build", "missing -o APP.exe (see sheetpack build --help)");
+  if (!output) throw BadInput("build", "missing -o APP.exe (see sheetpack build --help)");
   const fs::path target = PathFromUtf8(*output);
 
   const fs::path configFile = PathFromUtf8(args.positional[0]);
@@ -180,5 +180,6 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
   ApplyVersionRecord(tree, config);
 
-  SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  const size_t written = SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  context.Say(*output + ": " + std::to_string(written) + " bytes written");
 }

@@ -71,7 +71,8 @@ void RunExtract(const std::vector<std::string>& argv, CommandContext& context) {
   if (!args.Has("--raw")) InflatePackedItem(bytes);
   if (auto output = args.Value("-o")) {
     WriteFileAtomically(PathFromUtf8(*output), bytes);
-    context.Note(*output + ": " + std::to_string(bytes.size()) + " bytes");
+    context.Say(*output + ": item " + std::to_string(id) + " (" + ItemName(id) + "), " + std::to_string(bytes.size()) +
+                " bytes written");
   } else {
     context.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     context.out.flush();
@@ -86,7 +87,7 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   if (args.Has("--raw") && args.Has("--packed")) {
-    throw BadInput("sheetpack put", "--raw and --packed exclude each other (see sheetpack put --help)");
+    throw BadInput("put", "--raw and --packed exclude each other (see sheetpack put --help)");
   }
   const fs::path file = PathFromUtf8(args.positional[0]);
   const uint32_t id = ParseItemId(kPut, args.positional[1]);
@@ -120,5 +121,7 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   if (item && !item->count(kLanguageEnglishUs)) language = item->begin()->first;
   tree[ResourceName(PackedItemType())][ResourceName(id)][language] = {pack ? PackItem(content) : content, 0};
   context.Note("item " + std::to_string(id) + ": " + (pack ? "packed" : "stored unchanged"));
-  SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
+  const size_t written = SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
+  context.Say(PathToUtf8(file) + ": item " + std::to_string(id) + " (" + ItemName(id) + ") replaced, " +
+              std::to_string(written) + " bytes written");
 }

@@ -4,7 +4,10 @@
 #include "core/payload/app_settings.h"
 #include "core/payload/item_ids.h"
 #include "core/payload/packed_item.h"
+#include "packer/file_io.h"
+#include "packer/item_checks.h"
 #include "packer/pack_error.h"
+#include "packer/pe_image.h"
 #include "packer/workbook_check.h"
 
 namespace {
@@ -20,16 +23,48 @@ bool HasCurrentLayout(std::string_view record) {
   return version == 0 || version >= kCurrentLayoutFrom;
 }
 
-}  // namespace
-
-std::optional<int32_t> CheckPutItem(uint32_t id, const std::string& source, const std::string& content,
-                                    std::vector<std::string>& warnings) {
-  if (id != ItemId::kWorkbook) return std::nullopt;
+// The workbook may come with its marker, or as a container, as `extract` gives it.
+int32_t CheckWorkbookItem(const std::string& source, const std::string& content, std::vector<std::string>& warnings) {
   std::string workbook = content;
   InflatePackedItem(workbook);
   if (HasWorkbookMarker(workbook)) workbook.erase(0, 4);
   if (workbook.empty()) throw BadInput(source, "holds the workbook marker and no workbook");
   return CheckWorkbook(source, MemorySource(workbook), true, warnings);
+}
+
+}  // namespace
+
+std::optional<int32_t> CheckPutItem(uint32_t id, const std::string& source, const std::string& content,
+                                    std::vector<std::string>& warnings) {
+  switch (id) {
+    case ItemId::kWorkbook:
+      return CheckWorkbookItem(source, content, warnings);
+    case ItemId::kSplash:
+      if (content != kPlaceholder) CheckSplashPicture(source, content);
+      break;
+    case ItemId::kSettings:
+      CheckSettingsRecord(source, content);
+      break;
+    case ItemId::kNotice:
+      if (content != kPlaceholder) CheckNotice(source, content, LowerExtension(PathFromUtf8(source)) == ".rtf", warnings);
+      break;
+    case ItemId::kTextOverrides:
+      CheckTextOverrideTable(source, content);
+      break;
+    case ItemId::kAddIn32:
+    case ItemId::kAddIn64: {
+      std::string dll = content;
+      InflatePackedItem(dll);
+      CheckAddInDll(source, dll, id == ItemId::kAddIn32 ? kMachineI386 : kMachineAmd64, warnings);
+      break;
+    }
+    case ItemId::kUpdatePolicy:
+      CheckUpdatePolicy(source, content);
+      break;
+    default:
+      break;
+  }
+  return std::nullopt;
 }
 
 std::optional<int32_t> SetWorkbookFormat(ResourceTree& tree, const std::string& executable, int32_t format) {

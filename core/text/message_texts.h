@@ -79,4 +79,9 @@ constexpr int kContactSubject = 39;
 constexpr int kContactBody = 40;
 constexpr int kAlreadyRunning = 41;
 constexpr int kUpdateQuestion = 42;
+// Every key above: the packer refuses a text for any other, which nothing would show.
+// A new key goes here too.
+constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
+                        kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
+                        kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion};
 }  // namespace OverrideKey
