@@ -1,6 +1,7 @@
 """The mistakes an author makes, one row each: the command as typed in the application's
-folder, the exit code, the words its message must hold, and the files it may write.
-Every file that was there before is left as it was, and nothing else appears."""
+folder, the exit code, the words its one line of output must hold (none: no output at
+all), and the files it may write. Every file that was there before is left as it was,
+and nothing else appears."""
 import hashlib
 import json
 import os
@@ -43,6 +44,25 @@ CASES = [
      ["update-typo.json:", "key 'onUpdate'", '"keepUserWorkbook", "useNewWorkbook" or "ask"'], []),
     ("onUpdate without a saved state", "build update-unused.json -o App2.exe", 0,
      ["warning", "onUpdate has no effect without options.savedState"], ["App2.exe"]),
+    # Smaller points.
+    ("configuration in UTF-16", "build utf16.json -o App2.exe", 2, ["utf16.json:", "save the file as UTF-8"], []),
+    ("configuration in an ANSI code page", "build ansi.json -o App2.exe", 2,
+     ["ansi.json:", "line 1 is not UTF-8", "save the file as UTF-8"], []),
+    ("unknown override key", "build texts.json -o App2.exe", 2,
+     ["texts.json:", "key 'texts.99'", "no text of the launcher has this override key"], []),
+    ("a key given twice", "build twice.json -o App2.exe", 2, ["twice.json:", "key 'title' is given twice"], []),
+    ("a contact that is no address", "build contact.json -o App2.exe", 2,
+     ["contact.json:", "key 'authorContact'", "neither a mail address", "nor a web address"], []),
+    ("-q with -v", "build app.json -o App2.exe -q -v", 2, ["build:", "-q and -v exclude each other"], []),
+    ("options before the command", "-q build app.json -o App2.exe", 0, [], ["App2.exe"]),
+    ("a successful build says what it wrote", "build app.json -o App2.exe", 0, ["App2.exe:", "bytes written"],
+     ["App2.exe"]),
+    ("a usage error names the program once", "build app.json", 2, ["sheetpack: build: missing -o"], []),
+    ("put of a PNG as the splash", "put {exe} 1050 picture.png", 2, ["picture.png:", "not a JPEG file"], []),
+    ("put of text as the settings", "put {exe} 1100 app.json", 2, ["app.json:", "not a settings record"], []),
+    ("put of a 32-bit add-in as the 64-bit one", "put {exe} 1027 kit/addin-x86.dll", 2,
+     ["addin-x86.dll:", "is not a 64-bit (x64) DLL"], []),
+    ("put of text as the override table", "put {exe} 1035 Notes.xls", 2, ["not a text override table"], []),
 ]
 
 # Workbooks that are not what their names say, each with a configuration <stem>.json.
@@ -62,6 +82,16 @@ CONFIGS = {
     "update-typo.json": {"workbook": "Report.xlsm", "addinKit": "kit", "options": {"savedState": True},
                          "onUpdate": "keep"},
     "update-unused.json": {"workbook": "Report.xlsm", "addinKit": "kit", "onUpdate": "useNewWorkbook"},
+    "texts.json": {"workbook": "Report.xlsm", "addinKit": "kit", "texts": {"7": "Achtung", "99": "Hallo"}},
+    "contact.json": {"workbook": "Report.xlsm", "addinKit": "kit", "authorContact": "Jane Doe"},
+}
+
+# Configurations as editors save them, and other files, byte for byte.
+FILES = {
+    "utf16.json": '\ufeff{"workbook": "Report.xlsm", "addinKit": "kit"}'.encode("utf-16-le"),
+    "ansi.json": '{"workbook": "Report.xlsm", "addinKit": "kit", "title": "Grüße"}'.encode("cp1252"),
+    "twice.json": b'{"workbook": "Report.xlsm", "addinKit": "kit", "title": "One", "title": "Two"}',
+    "picture.png": b"\x89PNG\r\n\x1a\n" + bytes(200),
 }
 
 
@@ -80,8 +110,8 @@ def snapshot(folder):
 @pytest.fixture
 def folder(sheetpack, app):
     """The application's folder, with its configuration written, a link to its workbook,
-    the workbooks of WORKBOOKS with their configurations, the CONFIGS, and an application
-    built from it (App.exe)."""
+    the workbooks of WORKBOOKS with their configurations, the CONFIGS, the FILES, and
+    an application built from it (App.exe)."""
     app.write_config()
     (app.folder / "link.xlsm").symlink_to("Report.xlsm")
     for name, contents in WORKBOOKS.items():
@@ -89,6 +119,8 @@ def folder(sheetpack, app):
         (app.folder / (name.split(".")[0] + ".json")).write_text(json.dumps({"workbook": name, "addinKit": "kit"}))
     for name, config in CONFIGS.items():
         (app.folder / name).write_text(json.dumps(config))
+    for name, data in FILES.items():
+        (app.folder / name).write_bytes(data)
     assert build(sheetpack, app, app.folder / "App.exe").returncode == 0
     return app.folder
 
@@ -100,11 +132,18 @@ def test_mistake(sheetpack, folder, case, command, code, words, writes):
 
     result = run(sheetpack, *args, cwd=folder, env={"SOURCE_DATE_EPOCH": "1700000000"})
 
-    message = result.stderr.decode()
-    assert result.returncode == code, message
-    lines = message.splitlines()
-    assert len(lines) == 1, lines
-    assert all(word in lines[0] for word in words), lines[0]
+    errors, said = result.stderr.decode().splitlines(), result.stdout.decode().splitlines()
+    assert result.returncode == code, errors
+    if code:
+        # One line that names the file and the mistake, and nothing else.
+        assert (len(errors), said) == (1, []), errors + said
+    else:
+        # At most a warning, and the one line of what was written (none with -q).
+        assert len(errors) <= 1 and len(said) <= 1, errors + said
+    output = "\n".join(errors + said)
+    assert all(word in output for word in words), output
+    if not words:
+        assert output == ""
     after = snapshot(folder)
     assert {name: after[name] for name in before if name in after} == before, "an input changed"
     assert sorted(set(after) - set(before)) == sorted(writes)

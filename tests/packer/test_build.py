@@ -41,6 +41,9 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
         assert item["form"] == expected, item_id
     assert items[1020]["inflatedSize"] == 4 + len(app.files["Report.xlsm"])
     assert items[1200]["unpacks"] is False and items[1200]["inflatedSize"] == 184
+    assert {i: items[i]["name"] for i in (1018, 1020, 1100, 1105, 1230)} == {
+        1018: "loader workbook", 1020: "workbook", 1100: "settings", 1105: "notice", 1230: "update policy"}
+    assert report["onUpdate"] == "keepUserWorkbook"
 
     settings = report["settings"]
     assert settings["headerSize"] == 104
@@ -63,7 +66,8 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
     text = run(sheetpack, "inspect", exe)
     assert text.returncode == 0
     for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance, savedState",
-                  b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8"):
+                  b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8",
+                  b"  1020   workbook ", b"  1230   update policy ", b"onUpdate (item 1230): keepUserWorkbook"):
         assert shown in text.stdout
 
 
