@@ -1,5 +1,4 @@
 // sheetpack build: a stub plus the application's items, icon and version record.
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 #include "core/encoding/utf.h"
 #include "packer/app_executable.h"
 #include "packer/app_items.h"
+#include "packer/build_inputs.h"
 #include "packer/cli.h"
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
@@ -61,37 +61,40 @@ double PackTime() {
   return kOleDateUnixEpoch + static_cast<double>(seconds) / 86400.0;
 }
 
+// The record Explorer, anti-virus products and IT departments read describes the
+// application, never the packer: its title (or, without one, the workbook's name), its
+// version and the author's contact, unless versionInfo says otherwise.
 void ApplyVersionRecord(ResourceTree& tree, const PackConfig& config) {
   VersionRecordFields fields;
   fields.fileVersion = {config.version[0], config.version[1], config.version[2], 0};
   const std::u16string version = Utf8ToUtf16(std::to_string(config.version[0]) + "." +
                                               std::to_string(config.version[1]) + "." +
                                               std::to_string(config.version[2]) + ".0");
-  // Anti-virus products and administrators judge an unsigned program partly by this record:
-  // it describes the application, never the packer, also when the author gave no versionInfo.
-  VersionInfoConfig info = config.versionInfo.value_or(VersionInfoConfig{});
-  if (info.productName.empty()) info.productName = config.title;
-  if (info.fileDescription.empty()) info.fileDescription = config.title;
-  const std::pair<const char16_t*, const std::string*> texts[] = {
-      {u"CompanyName", &info.company},       {u"FileDescription", &info.fileDescription},
-      {u"LegalCopyright", &info.copyright},  {u"ProductName", &info.productName},
-      {u"Comments", &config.authorContact},
+  const VersionInfoConfig info = config.versionInfo.value_or(VersionInfoConfig{});
+  const std::string name = config.title.empty() ? PathToUtf8(config.workbook.stem()) : config.title;
+  const std::string contact = config.authorContact.empty() ? "" : "Contact: " + config.authorContact;
+  const std::pair<const char16_t*, std::string> texts[] = {
+      {u"CompanyName", info.company},
+      {u"FileDescription", info.fileDescription.empty() ? name : info.fileDescription},
+      {u"LegalCopyright", info.copyright},
+      {u"ProductName", info.productName.empty() ? name : info.productName},
+      {u"Comments", contact},
   };
   for (const auto& [key, value] : texts) {
-    if (!value->empty()) fields.strings.emplace_back(key, Utf8ToUtf16(*value));
+    if (!value.empty()) fields.strings.emplace_back(key, Utf8ToUtf16(value));
   }
   fields.strings.emplace_back(u"FileVersion", version);
   fields.strings.emplace_back(u"ProductVersion", version);
 
   // The stub's own record is replaced where it stands (name and language kept).
   NameTable& records = tree[ResourceName(kResourceTypeVersion)];
-  ResourceName name(1);
+  ResourceName recordName(1);
   uint32_t language = kLanguageEnglishUs;
   if (!records.empty() && !records.begin()->second.empty()) {
-    name = records.begin()->first;
+    recordName = records.begin()->first;
     language = records.begin()->second.begin()->first;
   }
-  records[name][language] = {WriteVersionRecord(fields), 0};
+  records[recordName] = {{language, {WriteVersionRecord(fields), 0}}};
 }
 
 fs::path ChooseStub(const ParsedArgs& args, const PackConfig& config, const CommandContext& context) {
@@ -108,34 +111,6 @@ AddInKit ChooseAddInKit(const PackConfig& config, const CommandContext& context)
   return kit;
 }
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
-}
-
-// Writing the application over one of its own inputs would destroy the author's file:
-// compared as files, not as spellings of a path.
-void RefuseOutputThatIsAnInput(const fs::path& target, const std::string& output, const fs::path& configFile,
-                               const PackConfig& config, const AddInKit& kit) {
-  std::vector<std::pair<std::string, fs::path>> inputs = {
-      {"the configuration", configFile}, {"the workbook", config.workbook}, {"the add-in", kit.addIn32},
-      {"the add-in", kit.addIn64}};
-  if (config.splash) inputs.emplace_back("the splash picture", *config.splash);
-  if (config.notice) inputs.emplace_back("the notice", *config.notice);
-  if (config.icon) inputs.emplace_back("the icon", *config.icon);
-  if (kit.folder) inputs.emplace_back("the loader workbook", *kit.folder / "loader.xls");
-  for (const auto& [what, input] : inputs) {
-    if (SameFile(input, target)) throw BadInput(output, "is " + what + " of this build; write the application to another file");
-  }
-}
-
-bool EndsInExe(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string end = name.substr(name.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".exe";
-}
-
 }  // namespace
 
 void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
@@ -145,22 +120,24 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   const std::optional<std::string> output = args.Value("-o");
-  if (!output) throw BadInput("build", "missing -o APP.exe (see sheetpack build --help)");
+  if (!output) throw BadInput("sheetpack build", "missing -o APP.exe (see sheetpack build --help)");
   const fs::path target = PathFromUtf8(*output);
 
   const fs::path configFile = PathFromUtf8(args.positional[0]);
   const PackConfig config = LoadPackConfig(configFile);
   const fs::path stubPath = ChooseStub(args, config, context);
-  if (SameFile(stubPath, target)) throw BadInput(*output, "is the stub itself; write the application to another file");
+  const AddInKit kit = ChooseAddInKit(config, context);
+  // Before anything is read in full: a mistyped -o must never cost the author a file.
+  RefuseOutputOverInput(*output, BuildInputs(configFile, config, stubPath, kit));
+  if (!HasExeExtension(target)) {
+    context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program; name it App.exe");
+  }
   const LoadedExecutable stub = LoadExecutable(stubPath);
   const std::string machine = MachineName(stub.image.Machine());
   if (config.archGiven && machine != config.arch) {
     throw BadInput(PathToUtf8(stubPath), "is an " + machine + " stub, but the configuration asks for " + config.arch);
   }
 
-  const AddInKit kit = ChooseAddInKit(config, context);
-  RefuseOutputThatIsAnInput(target, *output, configFile, config, kit);
-  if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
   AppItems items = BuildAppItems(config, kit, PackTime());
   for (const std::string& warning : items.warnings) context.Warn(warning);
 
@@ -180,6 +157,5 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
   ApplyVersionRecord(tree, config);
 
-  const size_t written = SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
-  context.Say(*output + ": " + std::to_string(written) + " bytes written");
+  SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
 }
