@@ -1,4 +1,5 @@
 // sheetpack build: a stub plus the application's items, icon and version record.
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -7,7 +8,6 @@
 #include "core/encoding/utf.h"
 #include "packer/app_executable.h"
 #include "packer/app_items.h"
-#include "packer/build_inputs.h"
 #include "packer/cli.h"
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
@@ -111,6 +111,34 @@ AddInKit ChooseAddInKit(const PackConfig& config, const CommandContext& context)
   return kit;
 }
 
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
+// Writing the application over one of its own inputs would destroy the author's file:
+// compared as files, not as spellings of a path.
+void RefuseOutputThatIsAnInput(const fs::path& target, const std::string& output, const fs::path& configFile,
+                               const PackConfig& config, const AddInKit& kit) {
+  std::vector<std::pair<std::string, fs::path>> inputs = {
+      {"the configuration", configFile}, {"the workbook", config.workbook}, {"the add-in", kit.addIn32},
+      {"the add-in", kit.addIn64}};
+  if (config.splash) inputs.emplace_back("the splash picture", *config.splash);
+  if (config.notice) inputs.emplace_back("the notice", *config.notice);
+  if (config.icon) inputs.emplace_back("the icon", *config.icon);
+  if (kit.folder) inputs.emplace_back("the loader workbook", *kit.folder / "loader.xls");
+  for (const auto& [what, input] : inputs) {
+    if (SameFile(input, target)) throw BadInput(output, "is " + what + " of this build; write the application to another file");
+  }
+}
+
+bool EndsInExe(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".exe";
+}
+
 }  // namespace
 
 void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
@@ -120,24 +148,22 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   const std::optional<std::string> output = args.Value("-o");
-  if (!output) throw BadInput("sheetpack build", "missing -o APP.exe (see sheetpack build --help)");
+  if (!output) throw BadInput("build", "missing -o APP.exe (see sheetpack build --help)");
   const fs::path target = PathFromUtf8(*output);
 
   const fs::path configFile = PathFromUtf8(args.positional[0]);
   const PackConfig config = LoadPackConfig(configFile);
   const fs::path stubPath = ChooseStub(args, config, context);
-  const AddInKit kit = ChooseAddInKit(config, context);
-  // Before anything is read in full: a mistyped -o must never cost the author a file.
-  RefuseOutputOverInput(*output, BuildInputs(configFile, config, stubPath, kit));
-  if (!HasExeExtension(target)) {
-    context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program; name it App.exe");
-  }
+  if (SameFile(stubPath, target)) throw BadInput(*output, "is the stub itself; write the application to another file");
   const LoadedExecutable stub = LoadExecutable(stubPath);
   const std::string machine = MachineName(stub.image.Machine());
   if (config.archGiven && machine != config.arch) {
     throw BadInput(PathToUtf8(stubPath), "is an " + machine + " stub, but the configuration asks for " + config.arch);
   }
 
+  const AddInKit kit = ChooseAddInKit(config, context);
+  RefuseOutputThatIsAnInput(target, *output, configFile, config, kit);
+  if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
   AppItems items = BuildAppItems(config, kit, PackTime());
   for (const std::string& warning : items.warnings) context.Warn(warning);
 
@@ -157,5 +183,6 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
   ApplyVersionRecord(tree, config);
 
-  SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  const size_t written = SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  context.Say(*output + ": " + std::to_string(written) + " bytes written");
 }
