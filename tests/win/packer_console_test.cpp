@@ -25,7 +25,9 @@ std::wstring FirstCharacters(HANDLE screen, size_t count) {
 
 TEST(PackerConsole, NonAsciiTextReachesTheConsoleAsItsCharacters) {
   // Written as bytes, UTF-8 shows in the console's code page as other characters.
-  if (!GetConsoleWindow()) AllocConsole();
+  // A console of the test's own: the one it was started with may be none, or a pipe's.
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole()) << GetLastError();
   HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
   ASSERT_NE(screen, INVALID_HANDLE_VALUE) << GetLastError();
