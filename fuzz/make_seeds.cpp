@@ -22,6 +22,7 @@
 #include "office/vba_project.h"
 #include "packer/resource_section.h"
 #include "packer_pe_fixture.h"
+#include "zip_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -245,6 +246,16 @@ void LoaderSeeds() {
   HostileLoaderSeeds();
 }
 
+// Packages of each kind the check tells apart, a zip64 archive and an .xls.
+void WorkbookSeeds() {
+  Seed("workbook_check", "xlsm", OoxmlFixture("application/vnd.ms-excel.sheet.macroEnabled.main+xml", true));
+  Seed("workbook_check", "xlsx", OoxmlFixture("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml", false));
+  Seed("workbook_check", "zip64", ZipFixture({{"[Content_Types].xml", "<Types/>"}, {"stored", "bytes", false}}, "", true));
+  std::string bof;
+  for (uint16_t word : {0x0809, 16, 0x0600, 0x0005, 0x0DBB, 0x07CC, 1, 0, 6, 0}) AppendU16(bof, word);
+  Seed("workbook_check", "xls", WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream("Workbook", bof)})));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -259,5 +270,6 @@ int main(int argc, char** argv) {
   TextSeeds();
   PackerSeeds();
   LoaderSeeds();
+  WorkbookSeeds();
   return 0;
 }

@@ -32,7 +32,7 @@ LoadedExecutable LoadExecutable(const fs::path& path) {
   }
 }
 
-void SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree, const fs::path& target,
+size_t SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree, const fs::path& target,
                     bool stripSignature, const CommandContext& context) {
   const UpdatedImage updated = [&] {
     try {
@@ -44,6 +44,7 @@ void SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree
   context.Note(PathToUtf8(target) + ": " + PlacementName(updated.placement) + ", " +
                std::to_string(updated.bytes.size()) + " bytes");
   WriteFileAtomically(target, updated.bytes);
+  return updated.bytes.size();
 }
 
 std::string MachineName(uint16_t machine) {

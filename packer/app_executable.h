@@ -17,8 +17,9 @@ struct LoadedExecutable {
 
 LoadedExecutable LoadExecutable(const std::filesystem::path& path);
 
-// Writes `executable` with `tree` as its resources to `target`, atomically.
-void SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree,
+// Writes `executable` with `tree` as its resources to `target`, atomically, and returns
+// the size written.
+size_t SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree,
                     const std::filesystem::path& target, bool stripSignature, const CommandContext& context);
 
 // "x64", "x86" or the machine number in hex.

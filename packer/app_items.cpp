@@ -5,11 +5,13 @@
 #include "core/text/text_overrides.h"
 #include "core/encoding/utf.h"
 #include "packer/file_io.h"
+#include "packer/item_checks.h"
 #include "packer/item_table.h"
 #include "packer/kit_text.h"
 #include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
+#include "packer/workbook_check.h"
 #include "packer/workbook_protection.h"
 
 namespace fs = std::filesystem;
@@ -17,7 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // The one-byte items the runtime add-in looks for.
-const std::string kPlaceholder(1, '\0');
 const std::string kFlagOne(1, '\x01');
 // The name tables of a kit without them: the header row alone.
 const std::u16string kFunctionNamesHeader = u"Index;English\r\n";
@@ -40,6 +41,7 @@ class ItemBuilder {
     if (config_.savedStateLocation != SavedStateLocation::kUser) {
       Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
     }
+    AddUpdatePolicy();
   }
 
  private:
@@ -48,11 +50,13 @@ class ItemBuilder {
 
   // The launcher writes an empty workbook item as an empty file, which the host cannot open.
   void AddWorkbook() {
-    const std::string workbook = ReadFileBytes(config_.workbook);
-    if (workbook.empty()) {
-      throw BadInput(PathToUtf8(config_.workbook), "is empty (0 bytes); name the workbook file itself");
+    const std::string name = PathToUtf8(config_.workbook);
+    {
+      const FileSource source(config_.workbook);
+      if (source.Size() == 0) throw BadInput(name, "is empty (0 bytes); name the workbook file itself");
+      CheckWorkbook(name, source, false, out_.warnings);
     }
-    ProtectedWorkbook packed = ProtectWorkbook(config_, workbook, out_.warnings);
+    ProtectedWorkbook packed = ProtectWorkbook(config_, ReadFileBytes(config_.workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
     Items()[ItemId::kWorkbook] =
         packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));
@@ -100,18 +104,9 @@ class ItemBuilder {
     return fs::exists(file, error) ? ReadFileBytes(file) : WriteLoaderWorkbook();
   }
 
-  // A swapped pair of add-ins would only fail inside the host, so the machine type of
-  // each DLL is checked here.
   std::string AddInDll(const fs::path& file, uint16_t machine) {
     std::string bytes = RequiredKitFile(file);
-    try {
-      PeImage image(bytes);
-      if (image.Machine() != machine) {
-        throw BadInput(PathToUtf8(file), machine == kMachineI386 ? "is not a 32-bit (x86) DLL" : "is not a 64-bit (x64) DLL");
-      }
-    } catch (const PeFormatError& error) {
-      Warn(PathToUtf8(file) + ": not a Windows DLL (" + error.what() + ")");
-    }
+    CheckAddInDll(PathToUtf8(file), bytes, machine, out_.warnings);
     return bytes;
   }
 
@@ -137,7 +132,7 @@ class ItemBuilder {
       return;
     }
     std::string image = ReadFileBytes(*config_.splash);
-    if (image.compare(0, 3, "\xFF\xD8\xFF") != 0) throw BadInput(PathToUtf8(*config_.splash), "not a JPEG file");
+    CheckSplashPicture(PathToUtf8(*config_.splash), image);
     if (!shown) Warn(PathToUtf8(*config_.splash) + ": packed, but options.splash is not set, so it is not shown");
     // JPEG data does not compress; stored plain, the launcher uses it as it is.
     Items()[ItemId::kSplash] = std::move(image);
@@ -149,10 +144,15 @@ class ItemBuilder {
       return;
     }
     std::string text = ReadFileBytes(*config_.notice);
-    const bool rtf = LowerExtension(*config_.notice) == ".rtf";
-    if (rtf && text.compare(0, 5, "{\\rtf") != 0) throw BadInput(PathToUtf8(*config_.notice), "not an RTF file (no {\\rtf at its start)");
-    if (text.size() < 3) Warn(PathToUtf8(*config_.notice) + ": shorter than 3 bytes, so the launcher does not show it");
+    CheckNotice(PathToUtf8(*config_.notice), text, LowerExtension(*config_.notice) == ".rtf", out_.warnings);
     Items()[ItemId::kNotice] = text.empty() ? kPlaceholder : std::move(text);
+  }
+
+  void AddUpdatePolicy() {
+    if (config_.onUpdate && !(config_.optionFlags & OPT_SAVED_STATE)) {
+      Warn("onUpdate has no effect without options.savedState: the application keeps no saved workbook");
+    }
+    Items()[ItemId::kUpdatePolicy] = WriteUpdatePolicy(config_.onUpdate.value_or(kDefaultUpdatePolicy));
   }
 
   // The launcher ignores an empty override, so one is left out of the table.

@@ -22,6 +22,10 @@ const char kUsage[] =
     "sheetpack COMMAND --help describes a command. Exit codes: 0 success, 1 packing\n"
     "failed (a file could not be written), 2 bad input or usage.\n";
 
+bool IsOptionForEveryCommand(const std::string& arg) {
+  return arg == "-q" || arg == "--quiet" || arg == "-v" || arg == "--verbose";
+}
+
 }  // namespace
 
 void CommandContext::Warn(const std::string& line) const {
@@ -32,15 +36,27 @@ void CommandContext::Note(const std::string& line) const {
   if (verbosity >= 2) err << "sheetpack: " << line << "\n";
 }
 
+void CommandContext::Say(const std::string& line) const {
+  if (verbosity >= 1) out << line << "\n";
+}
+
 int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::path& executable,
                  std::ostream& out, std::ostream& err) {
   using Command = std::function<void(const std::vector<std::string>&, CommandContext&)>;
   static const std::map<std::string, Command> commands = {
       {"build", RunBuild}, {"inspect", RunInspect}, {"extract", RunExtract}, {"put", RunPut}};
 
-  if (args.empty()) {
+  // Options before the command count as if they followed it: `sheetpack -q build ...`.
+  size_t commandAt = 0;
+  while (commandAt < args.size() && IsOptionForEveryCommand(args[commandAt])) ++commandAt;
+  if (commandAt == args.size()) {
     err << kUsage;
     return static_cast<int>(ExitCode::kBadInput);
+  }
+  if (commandAt > 0) {
+    std::vector<std::string> reordered(args.begin() + commandAt, args.end());
+    reordered.insert(reordered.begin() + 1, args.begin(), args.begin() + commandAt);
+    return RunSheetpack(reordered, executable, out, err);
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     out << kUsage;

@@ -12,8 +12,9 @@ struct CommandContext {
   std::filesystem::path executable;  // sheetpack itself, for finding its stubs
   int verbosity = 1;                 // 0 with -q (errors only), 2 with -v
 
-  void Warn(const std::string& line) const;
-  void Note(const std::string& line) const;
+  void Warn(const std::string& line) const;   // on err, unless -q
+  void Note(const std::string& line) const;   // on err, with -v
+  void Say(const std::string& line) const;    // on out, unless -q: what a command has written
 };
 
 // Runs one command line (the arguments after the program name, UTF-8) and returns the

@@ -8,8 +8,7 @@
 namespace {
 
 PackError Usage(const CommandSpec& command, const std::string& problem) {
-  return BadInput(std::string("sheetpack ") + command.name,
-                  problem + " (see sheetpack " + command.name + " --help)");
+  return BadInput(command.name, problem + " (see sheetpack " + command.name + " --help)");
 }
 
 }  // namespace
@@ -23,6 +22,8 @@ std::optional<std::string> ParsedArgs::Value(const std::string& option) const {
 ParsedArgs ParseArgs(const CommandSpec& command, const std::vector<std::string>& args, CommandContext& context) {
   ParsedArgs parsed;
   bool optionsEnded = false;
+  bool quiet = false;
+  bool verbose = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -32,9 +33,9 @@ ParsedArgs ParseArgs(const CommandSpec& command, const std::vector<std::string>&
     } else if (arg == "--help" || arg == "-h") {
       parsed.help = true;
     } else if (arg == "-q" || arg == "--quiet") {
-      context.verbosity = 0;
+      quiet = true;
     } else if (arg == "-v" || arg == "--verbose") {
-      context.verbosity = 2;
+      verbose = true;
     } else if (command.flags.count(arg)) {
       parsed.flags.insert(arg);
     } else if (command.valueOptions.count(arg)) {
@@ -44,6 +45,9 @@ ParsedArgs ParseArgs(const CommandSpec& command, const std::vector<std::string>&
       throw Usage(command, "unknown option " + arg);
     }
   }
+  if (quiet && verbose) throw Usage(command, "-q and -v exclude each other");
+  if (quiet) context.verbosity = 0;
+  if (verbose) context.verbosity = 2;
   if (parsed.help) return parsed;
   if (parsed.positional.size() < command.minPositional) throw Usage(command, "missing arguments");
   if (parsed.positional.size() > command.maxPositional) throw Usage(command, "too many arguments");

@@ -61,37 +61,40 @@ double PackTime() {
   return kOleDateUnixEpoch + static_cast<double>(seconds) / 86400.0;
 }
 
+// The record Explorer, anti-virus products and IT departments read describes the
+// application, never the packer: its title (or, without one, the workbook's name), its
+// version and the author's contact, unless versionInfo says otherwise.
 void ApplyVersionRecord(ResourceTree& tree, const PackConfig& config) {
   VersionRecordFields fields;
   fields.fileVersion = {config.version[0], config.version[1], config.version[2], 0};
   const std::u16string version = Utf8ToUtf16(std::to_string(config.version[0]) + "." +
                                               std::to_string(config.version[1]) + "." +
                                               std::to_string(config.version[2]) + ".0");
-  // Anti-virus products and administrators judge an unsigned program partly by this record:
-  // it describes the application, never the packer, also when the author gave no versionInfo.
-  VersionInfoConfig info = config.versionInfo.value_or(VersionInfoConfig{});
-  if (info.productName.empty()) info.productName = config.title;
-  if (info.fileDescription.empty()) info.fileDescription = config.title;
-  const std::pair<const char16_t*, const std::string*> texts[] = {
-      {u"CompanyName", &info.company},       {u"FileDescription", &info.fileDescription},
-      {u"LegalCopyright", &info.copyright},  {u"ProductName", &info.productName},
-      {u"Comments", &config.authorContact},
+  const VersionInfoConfig info = config.versionInfo.value_or(VersionInfoConfig{});
+  const std::string name = config.title.empty() ? PathToUtf8(config.workbook.stem()) : config.title;
+  const std::string contact = config.authorContact.empty() ? "" : "Contact: " + config.authorContact;
+  const std::pair<const char16_t*, std::string> texts[] = {
+      {u"CompanyName", info.company},
+      {u"FileDescription", info.fileDescription.empty() ? name : info.fileDescription},
+      {u"LegalCopyright", info.copyright},
+      {u"ProductName", info.productName.empty() ? name : info.productName},
+      {u"Comments", contact},
   };
   for (const auto& [key, value] : texts) {
-    if (!value->empty()) fields.strings.emplace_back(key, Utf8ToUtf16(*value));
+    if (!value.empty()) fields.strings.emplace_back(key, Utf8ToUtf16(value));
   }
   fields.strings.emplace_back(u"FileVersion", version);
   fields.strings.emplace_back(u"ProductVersion", version);
 
   // The stub's own record is replaced where it stands (name and language kept).
   NameTable& records = tree[ResourceName(kResourceTypeVersion)];
-  ResourceName name(1);
+  ResourceName recordName(1);
   uint32_t language = kLanguageEnglishUs;
   if (!records.empty() && !records.begin()->second.empty()) {
-    name = records.begin()->first;
+    recordName = records.begin()->first;
     language = records.begin()->second.begin()->first;
   }
-  records[name][language] = {WriteVersionRecord(fields), 0};
+  records[recordName] = {{language, {WriteVersionRecord(fields), 0}}};
 }
 
 fs::path ChooseStub(const ParsedArgs& args, const PackConfig& config, const CommandContext& context) {
@@ -145,7 +148,7 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   const std::optional<std::string> output = args.Value("-o");
-  if (!output) throw BadInput("sheetpack build", "missing -o APP.exe (see sheetpack build --help)");
+  if (!output) throw BadInput("build", "missing -o APP.exe (see sheetpack build --help)");
   const fs::path target = PathFromUtf8(*output);
 
   const fs::path configFile = PathFromUtf8(args.positional[0]);
@@ -180,5 +183,6 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
   ApplyVersionRecord(tree, config);
 
-  SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  const size_t written = SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
+  context.Say(*output + ": " + std::to_string(written) + " bytes written");
 }

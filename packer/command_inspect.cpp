@@ -9,6 +9,7 @@
 #include "core/encoding/byte_io.h"
 #include "core/payload/packed_item.h"
 #include "core/payload/saved_state.h"
+#include "core/payload/saved_state_update.h"
 #include "core/text/text_overrides.h"
 #include "packer/app_executable.h"
 #include "packer/cli.h"
@@ -48,7 +49,7 @@ std::string Dump(const ordered_json& value) {
 }
 
 ordered_json ItemToJson(uint32_t id, uint32_t language, const std::string& stored) {
-  ordered_json item = {{"id", id}, {"language", language}, {"storedSize", stored.size()}};
+  ordered_json item = {{"id", id}, {"name", ItemName(id)}, {"language", language}, {"storedSize", stored.size()}};
   if (!HasContainerMagic(stored)) {
     item["form"] = "plain";
     item["inflatedSize"] = nullptr;
@@ -64,10 +65,10 @@ ordered_json ItemToJson(uint32_t id, uint32_t language, const std::string& store
 }
 
 std::string ItemLine(const ordered_json& item) {
-  char line[128];
+  char line[160];
   const std::string inflated = item["inflatedSize"].is_null() ? "-" : item["inflatedSize"].dump();
-  std::snprintf(line, sizeof line, "  %-6s %-9s %-10s %-10s %s%s\n", item["id"].dump().c_str(),
-                item["language"].dump().c_str(), item["storedSize"].dump().c_str(),
+  std::snprintf(line, sizeof line, "  %-6s %-17s %-9s %-10s %-10s %s%s\n", item["id"].dump().c_str(),
+                item["name"].get<std::string>().c_str(), item["language"].dump().c_str(), item["storedSize"].dump().c_str(),
                 item["form"].get<std::string>().c_str(), inflated.c_str(),
                 item.value("unpacks", true) ? "" : " (does not unpack)");
   return line;
@@ -146,6 +147,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   std::string loaderItem;
   std::string workbookItem;
   std::string keyItem;
+  std::string updatePolicyItem;
   if (const NameTable* packed = PackedItems(executable.tree)) {
     for (const auto& [name, languages] : *packed) {
       if (name.IsNamed()) continue;  // the launcher looks items up by number only
@@ -157,6 +159,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
       if (name.Id() == ItemId::kLoaderWorkbook) loaderItem = first;
       if (name.Id() == ItemId::kWorkbook) workbookItem = first;
       if (name.Id() == ItemId::kWorkbookKey) keyItem = first;
+      if (name.Id() == ItemId::kUpdatePolicy) updatePolicyItem = first;
     }
   }
   report["items"] = items;
@@ -168,6 +171,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   report["notice"] = NoticeKindName(ClassifyNotice(noticeItem));
   report["loader"] = LoaderToJson(loaderItem);
   report["workbook"] = WorkbookProtectionToJson(workbookItem, keyItem);
+  report["onUpdate"] = UpdatePolicyName(ReadUpdatePolicy(updatePolicyItem));
 
   if (json) {
     context.out << Dump(report);
@@ -176,12 +180,13 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   std::ostream& out = context.out;
   out << PathToUtf8(file) << ": " << report["machine"].get<std::string>() << ", " << items.size()
       << " packed items\n";
-  out << "  id     language  stored     form       inflated\n";
+  out << "  id     name              language  stored     form       inflated\n";
   for (const ordered_json& item : items) out << ItemLine(item);
   out << "settings (item 1100):\n" << (settingsBlob.empty() ? "  (none)\n" : SettingsToText(settings));
   out << "texts (item 1035):" << (report["texts"].empty() ? " (none)" : "") << "\n";
   for (const auto& [key, text] : report["texts"].items()) out << "  " << key << ": " << text.get<std::string>() << "\n";
   out << "notice (item 1105): " << report["notice"].get<std::string>() << "\n";
+  out << "onUpdate (item 1230): " << report["onUpdate"].get<std::string>() << "\n";
   out << LoaderToText(report["loader"]);
   out << WorkbookProtectionToText(report["workbook"]);
 }

@@ -8,6 +8,7 @@
 #include "packer/file_io.h"
 #include "packer/item_table.h"
 #include "packer/pack_error.h"
+#include "packer/put_item.h"
 
 namespace fs = std::filesystem;
 
@@ -70,7 +71,8 @@ void RunExtract(const std::vector<std::string>& argv, CommandContext& context) {
   if (!args.Has("--raw")) InflatePackedItem(bytes);
   if (auto output = args.Value("-o")) {
     WriteFileAtomically(PathFromUtf8(*output), bytes);
-    context.Note(*output + ": " + std::to_string(bytes.size()) + " bytes");
+    context.Say(*output + ": item " + std::to_string(id) + " (" + ItemName(id) + "), " + std::to_string(bytes.size()) +
+                " bytes written");
   } else {
     context.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     context.out.flush();
@@ -85,7 +87,7 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
     return;
   }
   if (args.Has("--raw") && args.Has("--packed")) {
-    throw BadInput("sheetpack put", "--raw and --packed exclude each other (see sheetpack put --help)");
+    throw BadInput("put", "--raw and --packed exclude each other (see sheetpack put --help)");
   }
   const fs::path file = PathFromUtf8(args.positional[0]);
   const uint32_t id = ParseItemId(kPut, args.positional[1]);
@@ -93,23 +95,33 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   std::string content = ReadFileBytes(PathFromUtf8(source));
   // The launcher reads a 0-byte item as a missing one.
   if (content.empty()) throw BadInput(source, "is empty (0 bytes); an item needs at least one byte");
+  // --raw is how a damaged item is planted on purpose: it is stored unchecked.
+  std::vector<std::string> warnings;
+  std::optional<int32_t> workbookFormat;
+  if (!args.Has("--raw")) workbookFormat = CheckPutItem(id, source, content, warnings);
+  for (const std::string& warning : warnings) context.Warn(warning);
   LoadedExecutable executable = LoadExecutable(file);
 
   bool pack = ItemIsPacked(id) && !HasContainerMagic(content);
   if (args.Has("--raw")) pack = false;
   if (args.Has("--packed")) pack = true;
-  // A workbook item without its marker reaches the host as an empty workbook file;
-  // --raw is how a damaged item is planted on purpose.
-  if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) {
-    content = MarkWorkbook(content);
-    context.Warn(source + ": has no workbook marker; the marker is put before it");
-  }
+  // A workbook item without its marker reaches the host as an empty workbook file, so
+  // a workbook gets the marker the launcher looks for.
+  if (id == ItemId::kWorkbook && pack && !HasWorkbookMarker(content)) content = MarkWorkbook(content);
   ResourceTree tree = executable.tree;
+  if (workbookFormat) {
+    const int32_t format = *workbookFormat;
+    if (auto old = SetWorkbookFormat(tree, PathToUtf8(file), format)) {
+      context.Note("item 1100: workbook format " + std::to_string(*old) + " becomes " + std::to_string(format));
+    }
+  }
   // The language extract reads: US English when present, else the item's first.
   LanguageTable* item = FindItem(tree, id);
   uint32_t language = kLanguageEnglishUs;
   if (item && !item->count(kLanguageEnglishUs)) language = item->begin()->first;
   tree[ResourceName(PackedItemType())][ResourceName(id)][language] = {pack ? PackItem(content) : content, 0};
   context.Note("item " + std::to_string(id) + ": " + (pack ? "packed" : "stored unchanged"));
-  SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
+  const size_t written = SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
+  context.Say(PathToUtf8(file) + ": item " + std::to_string(id) + " (" + ItemName(id) + ") replaced, " +
+              std::to_string(written) + " bytes written");
 }

@@ -1,5 +1,6 @@
 #include "packer/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +40,9 @@ std::string LowerExtension(const fs::path& path) {
   return extension;
 }
 
-std::string ReadFileBytes(const fs::path& path) {
+namespace {
+
+std::ifstream OpenForReading(const fs::path& path) {
   const std::string name = PathToUtf8(path);
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
@@ -47,8 +50,32 @@ std::string ReadFileBytes(const fs::path& path) {
   if (fs::is_directory(status)) throw BadInput(name, "is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BadInput(name, std::string("cannot open: ") + std::strerror(errno));
+  return in;
+}
+
+}  // namespace
+
+FileSource::FileSource(const fs::path& path) : name_(PathToUtf8(path)), in_(OpenForReading(path)) {
+  in_.seekg(0, std::ios::end);
+  const std::streamoff end = in_.tellg();
+  if (!in_ || end < 0) throw BadInput(name_, "cannot tell its size");
+  size_ = static_cast<uint64_t>(end);
+}
+
+std::string FileSource::Read(uint64_t offset, size_t length) const {
+  if (offset >= size_) return {};
+  std::string bytes(static_cast<size_t>(std::min<uint64_t>(length, size_ - offset)), '\0');
+  in_.clear();
+  in_.seekg(static_cast<std::streamoff>(offset));
+  in_.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (in_.gcount() != static_cast<std::streamsize>(bytes.size())) throw BadInput(name_, "read failed");
+  return bytes;
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+  std::ifstream in = OpenForReading(path);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw BadInput(name, "read failed");
+  if (in.bad()) throw BadInput(PathToUtf8(path), "read failed");
   return bytes;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The form each packed item is stored in by the packer.
+// The form each packed item is stored in by the packer, and its name for the reader.
 #include <cstdint>
+#include <string>
 
 #include "core/payload/item_ids.h"
 
@@ -18,3 +19,7 @@ inline bool ItemIsPacked(uint32_t id) {
       return false;
   }
 }
+
+// What the item is, in a few words: "workbook", "settings"; "unknown" for an id no
+// part of the application reads.
+std::string ItemName(uint32_t id);

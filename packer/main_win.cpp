@@ -1,5 +1,6 @@
-// The entry point on Windows: wide arguments become UTF-8, and standard output is put
-// into binary mode so that `extract` writes items unchanged.
+// The entry point on Windows: wide arguments become UTF-8; messages to a console go out
+// as UTF-16 through the console's wide output, and standard output to a file or a pipe
+// is put into binary mode so that `extract` writes items unchanged.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -8,11 +9,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "packer/lenient_text.h"
 #include "packer/cli.h"
+#include "packer/console_win.h"
+#include "packer/lenient_text.h"
 
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
@@ -23,5 +26,12 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t path[MAX_PATH * 4];
   const DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
   std::filesystem::path executable(std::wstring(path, length));
-  return RunSheetpack(args, executable, std::cout, std::cerr);
+  const std::unique_ptr<ConsoleBuffer> consoleOut = ConsoleBufferFor(STD_OUTPUT_HANDLE);
+  const std::unique_ptr<ConsoleBuffer> consoleErr = ConsoleBufferFor(STD_ERROR_HANDLE);
+  std::ostream out(consoleOut ? consoleOut.get() : std::cout.rdbuf());
+  std::ostream err(consoleErr ? consoleErr.get() : std::cerr.rdbuf());
+  const int code = RunSheetpack(args, executable, out, err);
+  out.flush();
+  err.flush();
+  return code;
 }

@@ -5,10 +5,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
+#include <set>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "core/messages/contact_link.h"
 #include "core/payload/app_settings.h"
+#include "core/text/message_texts.h"
 #include "core/encoding/utf.h"
 #include "packer/file_io.h"
 #include "packer/pack_error.h"
@@ -36,6 +41,56 @@ std::string WorkbookRefusal(const fs::path& workbook) {
   return "unknown workbook type '" + extension + "'; use a .xlsm, .xlsb or .xls workbook";
 }
 
+std::string OverrideKeyList() {
+  std::vector<int> keys(std::begin(OverrideKey::kAll), std::end(OverrideKey::kAll));
+  std::sort(keys.begin(), keys.end());
+  std::string list;
+  for (int key : keys) list += (list.empty() ? "" : ", ") + std::to_string(key);
+  return list;
+}
+
+// JSON must be UTF-8; an editor's other encodings get a message that says so, instead
+// of the parser's complaint about a byte.
+void RequireUtf8(std::string_view text, const std::string& name) {
+  if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF" ||
+      text.substr(0, 16).find('\0') != std::string_view::npos) {
+    throw BadInput(name, "is UTF-16 text; save the file as UTF-8");
+  }
+  size_t line = 1;
+  for (size_t start = 0; start < text.size(); ++line) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    if (!IsValidUtf8(text.substr(start, end - start))) {
+      throw BadInput(name, "line " + std::to_string(line) +
+                               " is not UTF-8 (saved in an ANSI code page?); save the file as UTF-8");
+    }
+    start = end + 1;
+  }
+}
+
+// The parsed text, and in `duplicate` the first key that an object holds twice, with the
+// keys of the objects around it ("options.splash"): the parser alone would silently keep
+// the last.
+json ParseNotingDuplicates(std::string_view text, std::optional<std::string>& duplicate) {
+  struct Object {
+    std::set<std::string> keys;
+    std::string path;
+  };
+  std::vector<Object> objects;
+  std::string lastKey;
+  const json::parser_callback_t note = [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) {
+      objects.push_back({{}, objects.empty() ? "" : objects.back().path + lastKey + "."});
+    } else if (event == json::parse_event_t::object_end && !objects.empty()) {
+      objects.pop_back();
+    } else if (event == json::parse_event_t::key && !objects.empty()) {
+      lastKey = parsed.get<std::string>();
+      if (!objects.back().keys.insert(lastKey).second && !duplicate) duplicate = objects.back().path + lastKey;
+    }
+    return true;
+  };
+  return json::parse(text.begin(), text.end(), note);
+}
+
 class ConfigReader {
  public:
   explicit ConfigReader(const fs::path& file) : file_(file), name_(PathToUtf8(file)) {}
@@ -48,7 +103,7 @@ class ConfigReader {
         {"title", [&](auto& key, auto& v) { config.title = Text(key, v, kMaxTitleUnits); }},
         {"info", [&](auto& key, auto& v) { config.info = Text(key, v, kMaxInfoUnits); }},
         {"version", [&](auto& key, auto& v) { config.version = Version(key, v); }},
-        {"authorContact", [&](auto& key, auto& v) { config.authorContact = Text(key, v, kMaxAuthorContactUnits); }},
+        {"authorContact", [&](auto& key, auto& v) { config.authorContact = Contact(key, v); }},
         {"password", [&](auto& key, auto& v) { config.password = Text(key, v, 0); }},
         {"options", [&](auto& key, auto& v) { config.optionFlags = Options(key, v); }},
         {"workbook", [&](auto& key, auto& v) { config.workbook = Workbook(key, v, config.workbookFormat); }},
@@ -61,6 +116,7 @@ class ConfigReader {
         {"versionInfo", [&](auto& key, auto& v) { config.versionInfo = VersionInfo(key, v); }},
         {"savedStateLocation", [&](auto& key, auto& v) { config.savedStateLocation = StateLocation(key, v); }},
         {"protectWorkbook", [&](auto& key, auto& v) { config.protectWorkbook = Flag(key, v); }},
+        {"onUpdate", [&](auto& key, auto& v) { config.onUpdate = OnUpdate(key, v); }},
     };
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
@@ -84,6 +140,18 @@ class ConfigReader {
       throw Fail(key, "longer than " + std::to_string(maxUnits) + " UTF-16 characters");
     }
     return text;
+  }
+
+  // The password dialog's contact button opens a web address as it stands and makes a
+  // mail link of anything else: a contact that is neither would open nothing useful.
+  std::string Contact(const std::string& key, const json& value) const {
+    std::string contact = Text(key, value, kMaxAuthorContactUnits);
+    const std::u16string units = Utf8ToUtf16(contact);
+    if (!contact.empty() && !IsWebAddress(units, BuiltInContactLinkTexts()) && !IsMailAddress(units)) {
+      throw Fail(key, "'" + contact + "' is neither a mail address (name@example.com) nor a web address "
+                      "(https://example.com, www.example.com)");
+    }
+    return contact;
   }
 
   std::array<uint8_t, 3> Version(const std::string& key, const json& value) const {
@@ -159,6 +227,9 @@ class ConfigReader {
       if (name.empty() || *end != '\0' || number < INT32_MIN || number > INT32_MAX) {
         throw Fail(where, "override keys are whole numbers");
       }
+      if (std::find(std::begin(OverrideKey::kAll), std::end(OverrideKey::kAll), number) == std::end(OverrideKey::kAll)) {
+        throw Fail(where, "no text of the launcher has this override key; the keys are " + OverrideKeyList());
+      }
       if (!text.is_string()) throw Fail(where, "expected a text");
       const std::string& bytes = text.get_ref<const std::string&>();
       if (bytes.size() > kMaxOverrideTextBytes) {
@@ -180,6 +251,13 @@ class ConfigReader {
     if (value == "user") return SavedStateLocation::kUser;
     if (value == "beside") return SavedStateLocation::kBeside;
     throw Fail(key, "expected \"user\" or \"beside\"");
+  }
+
+  UpdatePolicy OnUpdate(const std::string& key, const json& value) const {
+    const std::optional<UpdatePolicy> policy =
+        value.is_string() ? UpdatePolicyFromName(value.get_ref<const std::string&>()) : std::nullopt;
+    if (!policy) throw Fail(key, "expected \"keepUserWorkbook\", \"useNewWorkbook\" or \"ask\"");
+    return *policy;
   }
 
   VersionInfoConfig VersionInfo(const std::string& key, const json& value) const {
@@ -214,9 +292,13 @@ std::optional<int32_t> WorkbookFormatFor(const fs::path& workbook) {
 }
 
 PackConfig ParsePackConfig(std::string_view text, const fs::path& file) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
+  RequireUtf8(text, PathToUtf8(file));
   json root;
   try {
-    root = json::parse(text.begin(), text.end());
+    std::optional<std::string> duplicate;
+    root = ParseNotingDuplicates(text, duplicate);
+    if (duplicate) throw BadInput(PathToUtf8(file), "key '" + *duplicate + "' is given twice; keep one");
   } catch (const json::parse_error& error) {
     std::string what = error.what();
     const size_t bracket = what.find("] ");

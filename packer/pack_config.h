@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/payload/saved_state.h"
+#include "core/payload/saved_state_update.h"
 
 struct VersionInfoConfig {
   std::string productName;
@@ -39,6 +40,7 @@ struct PackConfig {
   SavedStateLocation savedStateLocation = SavedStateLocation::kUser;
   bool protectWorkbook = true;
   std::filesystem::path keyFile;  // the application's workbook password, beside the configuration
+  std::optional<UpdatePolicy> onUpdate;  // none: the default, which asks the user
 };
 
 // Throws PackError (bad input) naming `file` and the key at fault.

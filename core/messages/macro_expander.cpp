@@ -1,6 +1,5 @@
 #include "core/messages/macro_expander.h"
 
-#include <cstdio>
 
 #include "core/payload/app_settings.h"
 #include "core/encoding/utf.h"
@@ -127,11 +126,4 @@ std::string MacroExpander::ExpandUtf8(std::string_view text) const {
     if (it == macros_.end()) return std::nullopt;
     return ToUtf8Lenient(it->second);
   });
-}
-
-std::u16string FormatAppVersion(uint32_t version) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%d.%d.%d", static_cast<int>(version >> 24),
-                static_cast<int>((version >> 16) & 0xFF), static_cast<int>((version >> 8) & 0xFF));
-  return WidenBytes(text);
 }

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-struct AppSettings;
+#include "core/payload/app_settings.h"  // FormatAppVersion, for the APPVER macro
+
 
 class MacroExpander {
  public:
@@ -38,9 +39,6 @@ class MacroExpander {
   std::map<std::u16string, std::u16string> macros_;
   AnsiConverter toAnsi_;
 };
-
-// "%d.%d.%d" of the three high bytes of the version.
-std::u16string FormatAppVersion(uint32_t version);
 
 constexpr int kCsidlDesktop = 0;
 constexpr int kCsidlPersonal = 5;

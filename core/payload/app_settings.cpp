@@ -1,6 +1,7 @@
 #include "core/payload/app_settings.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -180,6 +181,13 @@ void ParseAppSettings(std::string& blob, AppSettings& settings) {
     const uint32_t version = HeaderU32(h, 92);
     settings.trailingBlock = ReadTrailingBlock(reader, version == 0 || version >= kTrailingTextsFrom);
   }
+}
+
+std::u16string FormatAppVersion(uint32_t version) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d.%d.%d", static_cast<int>(version >> 24),
+                static_cast<int>((version >> 16) & 0xFF), static_cast<int>((version >> 8) & 0xFF));
+  return WidenBytes(text);
 }
 
 std::string WriteAppSettings(const AppSettingsRecord& record) {

@@ -72,5 +72,8 @@ struct AppSettingsRecord {
   std::u16string startPassword;
 };
 
+// "%d.%d.%d" of the three high bytes of an appVersion.
+std::u16string FormatAppVersion(uint32_t version);
+
 // Writes a plain (not packed) record of the current 104-byte layout.
 std::string WriteAppSettings(const AppSettingsRecord& record);

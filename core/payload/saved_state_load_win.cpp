@@ -8,7 +8,7 @@
 #include "core/payload/saved_state_location_win.h"
 
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
-                        std::string& workbook, std::wstring* statePath) {
+                        std::string& workbook, std::wstring* statePath, const UpdateQuestion* question) {
   LoadPackedItem(module, ItemId::kSettings, blob);
   ParseAppSettings(blob, settings);
   if (!(settings.optionFlags() & OPT_SAVED_STATE)) return;
@@ -18,9 +18,7 @@ void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string
     if (place.readPath.empty()) return;
     auto saved = ReadSavedStateFile(place.readPath, settings.settingsMagic());
     if (!saved) return;
-    blob = std::move(saved->settings);
-    ParseAppSettings(blob, settings);
-    workbook = std::move(saved->workbook);
+    UseSavedState(module, place.readPath, std::move(*saved), blob, settings, workbook, question);
   } catch (...) {
     // A saved state that cannot be read leaves the executable's own items in use.
   }

@@ -7,13 +7,15 @@
 #include <string>
 
 #include "core/payload/app_settings.h"
+#include "core/payload/saved_state_update_win.h"
 
 // Reads item 1100 of `module` (the launcher at `exePath`) into `blob` and parses it over
 // `settings`. With OPT_SAVED_STATE and a valid saved-state file where
-// DecideSavedStatePlace finds one to trust, its settings replace the item's (parsed over
-// them) and its workbook section goes to `workbook`; otherwise `workbook` is unchanged.
-// A saved state that cannot be read leaves the item's settings in use. Shows nothing
-// either way. `statePath`, when given, gets where the state is to be written (saved-state
-// mode only).
+// DecideSavedStatePlace finds one to trust, that state is put to use as its build calls
+// for (UseSavedState, which asks `question` after an update when the author leaves it to
+// the user); otherwise `workbook` is unchanged. A saved state that cannot be read leaves
+// the item's settings in use. `statePath`, when given, gets where the state is to be
+// written (saved-state mode only).
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
-                        std::string& workbook, std::wstring* statePath = nullptr);
+                        std::string& workbook, std::wstring* statePath = nullptr,
+                        const UpdateQuestion* question = nullptr);

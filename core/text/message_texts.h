@@ -36,6 +36,7 @@ constexpr int kPasswordHeading = 32;
 constexpr int kPasswordPrompt = 33;
 constexpr int kFormatNeedsNewerHost = 34;
 constexpr int kWorkbookNotOpened = 35;  // shown by the runtime add-in
+constexpr int kUpdateQuestion = 40;     // a saved-state application's first start after an update
 constexpr int kAlreadyRunning = 43;
 constexpr int kHostProgId = 44;
 constexpr int kExtensionXlsm = 45;
@@ -77,4 +78,10 @@ constexpr int kWrongPassword = 16;
 constexpr int kContactSubject = 39;
 constexpr int kContactBody = 40;
 constexpr int kAlreadyRunning = 41;
+constexpr int kUpdateQuestion = 42;
+// Every key above: the packer refuses a text for any other, which nothing would show.
+// A new key goes here too.
+constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
+                        kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
+                        kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion};
 }  // namespace OverrideKey

@@ -10,6 +10,7 @@
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state_load_win.h"
 #include "launcher/base/macro_sources_win.h"
+#include "launcher/ui/update_question_win.h"
 
 namespace {
 
@@ -29,7 +30,9 @@ void TakeSingleInstanceGuard(LauncherState& state) {
 }  // namespace
 
 void LoadSettings(LauncherState& state) {
-  LoadSettingsRecord(GetModuleHandleW(nullptr), state.exePath, state.settingsBlob, state.settings, state.workbookData);
+  const UpdateQuestion askAfterUpdate = AskAboutSavedWorkbook;
+  LoadSettingsRecord(GetModuleHandleW(nullptr), state.exePath, state.settingsBlob, state.settings, state.workbookData,
+                     nullptr, &askAfterUpdate);
   RefreshMacros(state);
 
   std::string overrides;

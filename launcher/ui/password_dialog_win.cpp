@@ -3,7 +3,7 @@
 #include "launcher/base/launcher_state_win.h"
 #include "core/win/wide_win.h"
 #include "core/text/message_texts.h"
-#include "launcher/ui/contact_link.h"
+#include "core/messages/contact_link.h"
 #include "launcher/ui/shell_link_win.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "core/win/wide_win.h"
-#include "launcher/ui/contact_link.h"
+#include "core/messages/contact_link.h"
 
 bool OpenLinkInShell(const std::u16string& link) {
   const std::u16string allowed = ShellLinkTarget(link);

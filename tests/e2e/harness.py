@@ -8,10 +8,13 @@ import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tests" / "common"))
+import workbooks  # noqa: E402,F401  (the well-formed workbooks the scenarios pack)
 PRESETS = {"x64": "win64", "x86": "win32"}  # the build preset of each bitness
 
 

@@ -6,9 +6,9 @@ import struct
 import subprocess
 import zlib
 
-from harness import pack_application
+from harness import pack_application, workbooks
 
-WORKBOOK = bytes(range(256)) * 12 + b"end of the packaged workbook"
+WORKBOOK = workbooks.ooxml("xlsm", cell="the packaged workbook")
 WORKBOOK_MARKER = struct.pack("<I", 0x30751092)
 LOADER_ITEM, SETTINGS_ITEM, ADDIN_X86_ITEM, ADDIN_X64_ITEM = 1018, 1100, 1025, 1027
 SETTINGS_MAGIC_OFFSET = 68

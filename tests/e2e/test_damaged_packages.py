@@ -10,11 +10,11 @@ import zlib
 
 import pytest
 
-from harness import REPO, message_text
+from harness import REPO, message_text, workbooks
 
 CONTAINER_MAGIC = 0x00485A51
 WORKBOOK_MARKER = struct.pack("<I", 0x30751092)
-WORKBOOK = bytes(range(256)) * 8
+WORKBOOK = workbooks.ooxml("xlsm", cell="a damaged package")
 SETTINGS_MAGIC_OFFSET = 68
 SAVED_STATE_MAGIC = 0x48535651
 SAVED_STATE_CHECK = 0x7C577B6E  # the check value for the one settings magic that launches

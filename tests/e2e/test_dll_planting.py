@@ -17,7 +17,7 @@ import shutil
 
 import pytest
 
-from harness import message_text, pack_application, windows_path
+from harness import message_text, pack_application, windows_path, workbooks
 from launch_support import message_numbers
 from ui_support import TITLE, app_config, make_jpeg
 
@@ -65,7 +65,7 @@ def downloads(scenario, stub, addin_kit, planted_dll):
     beside it under every name."""
     folder = scenario.folder / "Downloads"
     folder.mkdir()
-    (folder / "Book.xlsm").write_bytes(b"PK\x03\x04 stand-in workbook")
+    (folder / "Book.xlsm").write_bytes(workbooks.ooxml("xlsm"))
     (folder / "notice.txt").write_bytes("Welcome to <?APPNAME?>: see www.example.com.".encode("utf-16-le"))
     make_jpeg(folder / "splash.jpg", 300, 200)
     config = app_config(addin_kit, notice="notice.txt", splash="splash.jpg", options={"splash": True})

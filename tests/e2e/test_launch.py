@@ -7,9 +7,10 @@ import time
 
 import pytest
 
+from harness import workbooks
 from launch_support import Packed, check_loader_folder, events, file_id, folder_files
 
-WORKBOOK = bytes(range(256)) * 20
+WORKBOOK = workbooks.ooxml("xlsm", cell="a launch", payload=bytes(range(256)) * 20)
 
 
 def pack(scenario, stub, addin_kit, sheetpack):

@@ -1,4 +1,4 @@
-"""Saved-state mode: a valid App.vstg beside App.exe replaces the settings and the
+"""Saved-state mode: a valid App.vstg of the same build beside App.exe replaces the
 workbook, an invalid one is passed over; the launcher stays after the launch until the
 add-in signals it, then removes its workspace and leaves the saved state alone; a signal
 that comes before the launcher waits, or no launch at all, does not keep it waiting."""
@@ -22,7 +22,7 @@ SAVED_STATE_CHECK = 0x7C577B6E  # for the settings magic that launches
 SAVED_WORKBOOK = b"the workbook as the add-in saved it " * 40
 OWN_TITLE, SAVED_TITLE = "Own Title", "Saved Title"
 NOTICE = message_text(17)
-HIDDEN, SHOWN = ("bool", "0"), ("bool", "-1")
+SHOWN = ("bool", "-1")
 
 
 def saved_state(settings, workbook, name=b"state\0", lengths=None):
@@ -85,25 +85,26 @@ def notices(driver):
     return [w.title for w in driver.windows]
 
 
-def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, stub_app, saved_settings,
-                                                                          stub_state_file, sheetpack, addin_kit,
-                                                                          host_bitness):
+def test_valid_saved_state_is_used_and_the_launcher_stays_until_signalled(scenario, stub_app, stub_state_file,
+                                                                          sheetpack, addin_kit, host_bitness):
+    """A state this build wrote (its own settings record) goes on: its workbook is used.
+    A state of another build is an update (test_update.py)."""
     app, state_file = stub_app, stub_state_file
-    state_file.write_bytes(saved_state(saved_settings, WORKBOOK_MARKER + SAVED_WORKBOOK))
+    state_file.write_bytes(saved_state(app.extract(SETTINGS_ITEM), WORKBOOK_MARKER + SAVED_WORKBOOK))
     inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state_file, "--json"))
-    assert inspected["valid"] and inspected["settings"]["appTitle"] == SAVED_TITLE
+    assert inspected["valid"] and inspected["settings"]["appTitle"] == OWN_TITLE
     before = state_file.read_bytes()
     # The add-in signals two seconds after 1171 and notes whether the launcher still runs.
     scenario.host(after1171="signal", signalDelay=2000, quitAfter1171=2500)
 
     driver = scenario.launch(app.program, answers={NOTICE: "press:1"})
 
-    assert notices(driver) == [f"{SAVED_TITLE} - {NOTICE}"]
+    assert notices(driver) == [f"{OWN_TITLE} - {NOTICE}"]
     assert driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     assert folder_files(journal)["App.xlsm"] == file_id(SAVED_WORKBOOK)
     check_loader_folder(journal, app, (addin_kit / f"addin-{host_bitness}.dll").read_bytes())
-    assert puts(journal, VISIBLE)[-1] == HIDDEN, "the saved settings keep the host hidden"
+    assert puts(journal, VISIBLE)[-1] == SHOWN
     assert 1171 in message_numbers(journal)
     assert events(journal, "launcher") == [["running"]], "the launcher waits after 1171"
     assert [fields[-1] for fields in events(journal, "signal")] == ["1"]

@@ -5,7 +5,7 @@ import subprocess
 import threading
 import time
 
-from harness import DriverJournal, read_journal, windows_path
+from harness import DriverJournal, read_journal, windows_path, workbooks
 
 TITLE = "Ledger Pro"
 PASSWORD = "Open Sesame"
@@ -21,7 +21,7 @@ def app_config(addin_kit, **extra):
 
 
 def pack_app(scenario, stub, addin_kit, **extra):
-    (scenario.folder / "Book.xlsm").write_bytes(b"PK\x03\x04 stand-in workbook")
+    (scenario.folder / "Book.xlsm").write_bytes(workbooks.ooxml("xlsm"))
     return scenario.pack(app_config(addin_kit, **extra), stub)
 
 

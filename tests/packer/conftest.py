@@ -11,9 +11,13 @@ import os
 import random
 import struct
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "common"))
+import workbooks  # noqa: E402  (tests/common, shared with the e2e scenarios)
 
 WORKBOOK_MARKER = struct.pack("<I", 0x30751092)
 
@@ -75,7 +79,7 @@ class App:
         self.kit = folder / "kit"
         self.kit.mkdir(parents=True)
         self.files = {
-            "Report.xlsm": rng.randbytes(workbook_size),
+            "Report.xlsm": workbooks.ooxml("xlsm", payload=rng.randbytes(workbook_size)),
             "kit/addin-x86.dll": stubs["x86"].read_bytes(),
             "kit/addin-x64.dll": stubs["x64"].read_bytes(),
             "kit/loader.xls": b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + rng.randbytes(2000),
@@ -95,7 +99,7 @@ class App:
             "authorContact": "team@example.com",
             "password": "s3cret",
             "options": {"splash": True, "singleInstance": True, "checkHostVersion": True,
-                        "keepHostHidden": False, "savedState": False},
+                        "keepHostHidden": False, "savedState": True},
             "workbook": "Report.xlsm",
             "splash": "splash.jpg",
             "notice": "notice.txt",
@@ -106,6 +110,7 @@ class App:
             # Encryption has its own tests (test_workbook_encryption.py); here the packaged
             # workbook stays the author's bytes.
             "protectWorkbook": False,
+            "onUpdate": "keepUserWorkbook",
             "versionInfo": {"productName": "Report", "fileDescription": "Quarterly report",
                             "company": "Example Ltd", "copyright": "(c) 2024 Example Ltd"},
         }

@@ -6,9 +6,9 @@ import zlib
 import pefile
 import pytest
 
-from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run, workbooks
 
-ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200]
+ALL_ITEMS = [1018, 1020, 1025, 1027, 1035, 1043, 1045, 1050, 1060, 1070, 1100, 1105, 1107, 1200, 1230]
 PACKED_ITEMS = {1018, 1020, 1025, 1027, 1043, 1045}
 
 
@@ -41,6 +41,9 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
         assert item["form"] == expected, item_id
     assert items[1020]["inflatedSize"] == 4 + len(app.files["Report.xlsm"])
     assert items[1200]["unpacks"] is False and items[1200]["inflatedSize"] == 184
+    assert {i: items[i]["name"] for i in (1018, 1020, 1100, 1105, 1230)} == {
+        1018: "loader workbook", 1020: "workbook", 1100: "settings", 1105: "notice", 1230: "update policy"}
+    assert report["onUpdate"] == "keepUserWorkbook"
 
     settings = report["settings"]
     assert settings["headerSize"] == 104
@@ -48,8 +51,8 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
     assert settings["settingsMagic"] == 0x0EA21246
     assert settings["appVersion"] == 0x01020300
     assert settings["appVersionText"] == "1.2.3"
-    assert settings["options"] == ["checkHostVersion", "splash", "singleInstance"]
-    assert settings["optionFlags"] == 0x80 | 0x200 | 0x4000
+    assert settings["options"] == ["checkHostVersion", "splash", "singleInstance", "savedState"]
+    assert settings["optionFlags"] == 0x80 | 0x200 | 0x4000 | 0x20000
     assert settings["workbookFormat"] == 52
     assert settings["packTime"] == pytest.approx(25569 + 1700000000 / 86400)
     assert settings["appTitle"] == "Quarterly Report"
@@ -62,8 +65,9 @@ def test_inspect_shows_every_configured_value(sheetpack, app, tmp_path, arch):
 
     text = run(sheetpack, "inspect", exe)
     assert text.returncode == 0
-    for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance",
-                  b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8"):
+    for shown in (b"Quarterly Report", b"1.2.3", b"checkHostVersion, splash, singleInstance, savedState",
+                  b"0x0EA21246 (valid)", b"2023-11-14 22:13:20 UTC", b"41: Already running", b"notice (item 1105): utf-8",
+                  b"  1020   workbook ", b"  1230   update policy ", b"onUpdate (item 1230): keepUserWorkbook"):
         assert shown in text.stdout
 
 
@@ -84,6 +88,7 @@ def test_extract_returns_every_input_byte_for_byte(sheetpack, app, tmp_path):
     assert extract(sheetpack, exe, 1060) == b"\x01"
     assert extract(sheetpack, exe, 1070) == b"\x01"
     assert extract(sheetpack, exe, 1107) == b"1"
+    assert extract(sheetpack, exe, 1230) == b"\x01", "onUpdate: keepUserWorkbook"
     assert override_table(extract(sheetpack, exe, 1035)) == {7: "Achtung", 41: "Already running\\nTry later"}
 
     # The settings record decodes the same on its own.
@@ -107,7 +112,7 @@ def test_containers_have_the_launchers_header(sheetpack, app, tmp_path):
 
 
 def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
-    for name in ("splash", "notice", "texts", "icon", "versionInfo", "password"):
+    for name in ("splash", "notice", "texts", "icon", "versionInfo", "password", "onUpdate"):
         del app.config[name]
     app.config["options"] = {}
     for name in ("1043.txt", "1045.txt", "1200.bin"):
@@ -123,6 +128,7 @@ def test_placeholders_for_what_the_application_lacks(sheetpack, app, tmp_path):
         assert extract(sheetpack, exe, one_byte, "--raw") == b"\x00"
     assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")
+    assert extract(sheetpack, exe, 1230) == b"\x03", "without onUpdate the user is asked"
     assert report["texts"] == {}
     assert report["notice"] == "none"
     assert report["settings"]["options"] == []
@@ -199,12 +205,16 @@ def test_empty_override_text_is_left_out_with_a_warning(sheetpack, app, tmp_path
     assert extract(sheetpack, exe, 1035, "--raw") == b"\x00", "no texts left: the placeholder"
 
 
-@pytest.mark.parametrize("workbook, fmt", [("Book.xlsb", 50), ("Book.XLS", -4143), ("Book.xlsm", 52)])
-def test_workbook_format_follows_the_extension(sheetpack, app, tmp_path, workbook, fmt):
-    (app.folder / workbook).write_bytes(b"workbook")
+@pytest.mark.parametrize("workbook, contents, fmt", [
+    ("Book.xlsb", workbooks.ooxml("xlsb"), 50), ("Book.XLS", workbooks.xls(), -4143),
+    ("Book.xlsm", workbooks.ooxml("xlsm"), 52)])
+def test_workbook_format_follows_the_extension(sheetpack, app, tmp_path, workbook, contents, fmt):
+    (app.folder / workbook).write_bytes(contents)
     app.config["workbook"] = workbook
     exe = tmp_path / "App.exe"
-    assert build(sheetpack, app, exe).returncode == 0
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert result.stderr == b"", "a workbook that matches its name, with its macros, gets no warning"
     assert inspect_json(sheetpack, exe)["settings"]["workbookFormat"] == fmt
 
 

@@ -2,7 +2,7 @@
 import pefile
 import pytest
 
-from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run, workbooks
 
 
 @pytest.fixture
@@ -18,7 +18,7 @@ def items(sheetpack, exe):
 
 
 def test_put_default_packs_what_the_launcher_unpacks(sheetpack, exe, tmp_path):
-    workbook = WORKBOOK_MARKER + b"new workbook" * 1000
+    workbook = WORKBOOK_MARKER + workbooks.ooxml("xlsm", cell="new workbook", payload=b"new workbook" * 1000)
     source = tmp_path / "workbook.bin"
     source.write_bytes(workbook)
     assert run(sheetpack, "put", exe, 1020, source).returncode == 0
@@ -44,10 +44,10 @@ def test_extract_then_put_gives_back_the_same_item(sheetpack, exe, tmp_path):
 
 def test_put_1020_puts_the_marker_before_a_plain_workbook(sheetpack, exe, tmp_path):
     workbook = tmp_path / "Report.xlsm"
-    workbook.write_bytes(b"PK\x03\x04" + b"workbook" * 500)
+    workbook.write_bytes(workbooks.ooxml("xlsm", cell="put"))
     result = run(sheetpack, "put", exe, 1020, workbook)
     assert result.returncode == 0, result.stderr.decode()
-    assert b"Report.xlsm: has no workbook marker; the marker is put before it" in result.stderr
+    assert b"warning" not in result.stderr, "the marker is added by design, with nothing to warn about"
     assert extract(sheetpack, exe, 1020) == WORKBOOK_MARKER + workbook.read_bytes()
 
     # --packed packs the workbook with its marker as well; --raw plants the bytes as given.
@@ -56,6 +56,21 @@ def test_put_1020_puts_the_marker_before_a_plain_workbook(sheetpack, exe, tmp_pa
     result = run(sheetpack, "put", exe, 1020, workbook, "--raw")
     assert result.returncode == 0 and b"marker" not in result.stderr
     assert extract(sheetpack, exe, 1020) == workbook.read_bytes()
+
+
+@pytest.mark.parametrize("name, contents, fmt", [
+    ("Book.xls", workbooks.xls(), -4143), ("Book.xlsb", workbooks.ooxml("xlsb"), 50),
+    ("workbook.bin", WORKBOOK_MARKER + workbooks.xls(), -4143), ("Book.xlsm", workbooks.ooxml("xlsm"), 52)])
+def test_put_1020_keeps_the_workbook_format_in_step(sheetpack, exe, tmp_path, name, contents, fmt):
+    """The workbook's format follows the file put: by its name, or by its contents for a
+    file named otherwise (an extracted item), so the host is handed a .xls as a .xls."""
+    source = tmp_path / name
+    source.write_bytes(contents)
+    result = run(sheetpack, "put", exe, 1020, source, "-v")
+    assert result.returncode == 0, result.stderr.decode()
+    assert inspect_json(sheetpack, exe)["settings"]["workbookFormat"] == fmt
+    changed = f"item 1100: workbook format 52 becomes {fmt}".encode()
+    assert (changed in result.stderr) == (fmt != 52)
 
 
 @pytest.mark.parametrize("item, mode", [(1020, None), (1100, None), (1027, "--packed"), (1105, "--raw"), (4242, None)])

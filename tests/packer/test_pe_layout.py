@@ -81,7 +81,7 @@ def test_other_readers_list_every_item(sheetpack, app, tmp_path, arch):
     exe = tmp_path / "App.exe"
     assert build(sheetpack, app, exe).returncode == 0
     expected = item_sizes(sheetpack, exe)
-    assert len(expected) == 14
+    assert len(expected) == 15
 
     listed = readobj_resources(exe)
     assert {name: size for (kind, name), size in listed.items() if kind == "EXTRSC"} == expected
@@ -122,22 +122,39 @@ def test_icon_and_version_record(sheetpack, app, tmp_path):
     strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
     assert strings == {"CompanyName": "Example Ltd", "FileDescription": "Quarterly report",
                        "LegalCopyright": "(c) 2024 Example Ltd", "ProductName": "Report",
-                       "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0",
-                       "Comments": app.config["authorContact"]}
+                       "Comments": "Contact: team@example.com", "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0"}
     fixed = pe.VS_FIXEDFILEINFO[0]
     assert (fixed.FileVersionMS, fixed.FileVersionLS) == (0x00010002, 0x00030000)
     assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x00010002, 0x00030000)
 
 
-def test_without_version_info_the_record_describes_the_application_not_the_packer(sheetpack, app, tmp_path):
-    del app.config["versionInfo"]
-    exe = tmp_path / "App.exe"
-    assert build(sheetpack, app, exe).returncode == 0
+def version_record(exe):
     pe = pefile.PE(str(exe))
     strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
-    assert strings == {"FileDescription": app.config["title"], "ProductName": app.config["title"],
-                       "FileVersion": "1.2.3.0", "ProductVersion": "1.2.3.0", "Comments": app.config["authorContact"]}
-    assert pe.VS_FIXEDFILEINFO[0].FileVersionMS == 0x00010002
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    return strings, (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS)
+
+
+@pytest.mark.parametrize("arch", ["x64", "x86"])
+@pytest.mark.parametrize("config, strings, version", [
+    ({"title": "Budget Planner", "version": "2.2.0", "authorContact": "https://example.org/budget"},
+     {"FileDescription": "Budget Planner", "ProductName": "Budget Planner", "Comments": "Contact: https://example.org/budget",
+      "FileVersion": "2.2.0.0", "ProductVersion": "2.2.0.0"}, (0x00020002, 0, 0x00020002, 0)),
+    ({"version": "1.5"},
+     {"FileDescription": "Report", "ProductName": "Report", "FileVersion": "1.5.0.0", "ProductVersion": "1.5.0.0"},
+     (0x00010005, 0, 0x00010005, 0)),
+    ({"title": "Ledger", "versionInfo": {"fileDescription": "Ledger for teams"}},
+     {"FileDescription": "Ledger for teams", "ProductName": "Ledger", "FileVersion": "0.0.0.0",
+      "ProductVersion": "0.0.0.0"}, (0, 0, 0, 0)),
+], ids=["title version contact", "no title", "a description of its own"])
+def test_version_record_describes_the_application_by_default(sheetpack, app, tmp_path, arch, config, strings, version):
+    """Without versionInfo the record is the application's, on either stub: nothing of
+    the packer's own version or of the stub's description is left."""
+    app.config = {"workbook": "Report.xlsm", "addinKit": "kit", "arch": arch, **config}
+    exe = tmp_path / "App.exe"
+    result = build(sheetpack, app, exe)
+    assert result.returncode == 0, result.stderr.decode()
+    assert version_record(exe) == (strings, version)
 
 
 def test_output_is_reproducible_with_source_date_epoch(sheetpack, app, tmp_path):

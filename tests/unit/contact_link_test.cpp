@@ -1,7 +1,7 @@
 // The target of the password dialog's contact button: a web address as it stands, or
 // a mail link composed from the built-in pieces, its fields percent-encoded; and which
 // links the shell is given at all.
-#include "launcher/ui/contact_link.h"
+#include "core/messages/contact_link.h"
 
 #include <gtest/gtest.h>
 

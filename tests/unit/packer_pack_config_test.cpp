@@ -17,7 +17,7 @@ TEST(PackerPackConfig, ReadsEveryKey) {
     "title": "Report", "info": "Figures", "version": "1.20.255", "authorContact": "a@b.c",
     "password": "pw", "options": {"splash": true, "singleInstance": true, "savedState": false,
     "keepHostHidden": true, "checkHostVersion": true}, "workbook": "Book.XLSB", "splash": "s.jpg",
-    "notice": "n.rtf", "texts": {"7": "Achtung", "-3": "x"}, "icon": "app.ico", "addinKit": "kit",
+    "notice": "n.rtf", "texts": {"7": "Achtung", "42": "x"}, "icon": "app.ico", "addinKit": "kit",
     "arch": "x86", "versionInfo": {"productName": "P", "company": "C"}})", kConfigFile);
   EXPECT_EQ(config.title, "Report");
   EXPECT_EQ(config.version, (std::array<uint8_t, 3>{1, 20, 255}));
@@ -25,7 +25,7 @@ TEST(PackerPackConfig, ReadsEveryKey) {
   EXPECT_EQ(config.workbookFormat, 50);
   EXPECT_EQ(config.workbook, kConfigFile.parent_path() / "Book.XLSB");
   EXPECT_EQ(config.addinKit, kConfigFile.parent_path() / "kit");
-  EXPECT_EQ(config.texts, (std::map<int32_t, std::string>{{-3, "x"}, {7, "Achtung"}}));
+  EXPECT_EQ(config.texts, (std::map<int32_t, std::string>{{7, "Achtung"}, {42, "x"}}));
   EXPECT_EQ(config.arch, "x86");
   EXPECT_TRUE(config.archGiven);
   ASSERT_TRUE(config.versionInfo.has_value());
@@ -78,6 +78,18 @@ TEST(PackerPackConfig, RefusesBadConfigurationsNamingTheKey) {
       {"{" + base + R"(, "texts": {"7": 7}})", "key 'texts.7': expected a text"},
       {"{" + base + R"(, "arch": "arm64"})", "key 'arch': expected \"x64\" or \"x86\""},
       {"{" + base + R"(, "versionInfo": {"author": "x"}})", "unknown key 'versionInfo.author'"},
+      {"{" + base + R"(, "texts": {"-3": "x"}})", "key 'texts.-3': no text of the launcher has this override key"},
+      {"{" + base + R"(, "texts": {"99": "x"}})", "the keys are 3, 4, 6, 7, 11, 12, 13, 14, 15, 16, 39, 40, 41, 42"},
+      {"{" + base + R"(, "title": "a", "title": "b"})", "key 'title' is given twice"},
+      {"{" + base + R"(, "options": {"splash": true, "splash": false}})", "key 'options.splash' is given twice"},
+      {"{" + base + R"(, "authorContact": "John Smith"})", "key 'authorContact': 'John Smith' is neither a mail"},
+      {"{" + base + R"(, "authorContact": "a@b"})", "is neither a mail address"},
+      {"{" + base + R"(, "authorContact": "ftp://example.org"})", "is neither a mail address"},
+      {"{" + base + R"(, "onUpdate": "keep"})", "key 'onUpdate': expected \"keepUserWorkbook\""},
+      {"{" + base + R"(, "onUpdate": true})", "key 'onUpdate'"},
+      {"\xFF\xFE{\0}\0", "is UTF-16 text; save the file as UTF-8"},
+      {std::string("{\0\"\0", 4), "is UTF-16 text; save the file as UTF-8"},
+      {"{\n" + base + ",\n\"title\": \"Gr\xFC" "\xDF" "e\"}", "line 3 is not UTF-8 (saved in an ANSI code page?)"},
   };
   for (const auto& [json, message] : cases) {
     SCOPED_TRACE(json);
@@ -94,7 +106,7 @@ TEST(PackerPackConfig, RefusesBadConfigurationsNamingTheKey) {
 
 TEST(PackerPackConfig, SettingsRecordCarriesTheConfiguration) {
   PackConfig config = ParsePackConfig(R"({"workbook": "b.xls", "addinKit": "k", "title": "Caf\u00e9",
-      "info": "i", "version": "1.1", "authorContact": "me", "password": "pw",
+      "info": "i", "version": "1.1", "authorContact": "me@example.org", "password": "pw",
       "options": {"savedState": true}})", kConfigFile);
   std::string record = BuildSettingsRecord(config, 45000.25);
   AppSettings settings;
@@ -107,8 +119,24 @@ TEST(PackerPackConfig, SettingsRecordCarriesTheConfiguration) {
   EXPECT_EQ(settings.packTime(), 45000.25);
   EXPECT_EQ(settings.appTitle, u"Caf\u00e9");
   EXPECT_EQ(settings.appInfo, u"i");
-  EXPECT_EQ(settings.authorContact, u"me");
+  EXPECT_EQ(settings.authorContact, u"me@example.org");
   EXPECT_EQ(settings.startPassword, u"pw");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PackerPackConfig, ContactsTheLauncherCanOpen) {
+  const std::string base = R"({"workbook": "b.xlsm", "authorContact": ")";
+  for (const char* contact : {"team@example.com", "first.last+app@mail.example.co.uk", "a@b.c?subject=Hello",
+                              "https://example.org/support", "HTTP://EXAMPLE.ORG", "www.example.org", ""}) {
+    SCOPED_TRACE(contact);
+    EXPECT_EQ(ParsePackConfig(base + contact + R"("})", kConfigFile).authorContact, contact);
+  }
+  // A UTF-8 byte-order mark is taken; the keys and their order are the file's.
+  EXPECT_EQ(ParsePackConfig("\xEF\xBB\xBF{\"workbook\": \"b.xlsm\", \"onUpdate\": \"useNewWorkbook\"}", kConfigFile).onUpdate,
+            UpdatePolicy::kUseNewWorkbook);
 }
 
 }  // namespace

@@ -20,6 +20,12 @@ ContactLinkTexts BuiltInContactLinkTexts();
 // the web prefixes.
 bool IsWebAddress(const std::u16string& contact, const ContactLinkTexts& texts);
 
+// True when the contact is a mail address the mail link can carry: a local part and a
+// domain with a dot, around one at sign, without spaces or the characters that end an
+// address (<>,;"), optionally followed by "?" and header fields. The packer refuses a
+// contact that is neither this nor a web address.
+bool IsMailAddress(const std::u16string& contact);
+
 // A web address as it stands, or the mail link; subject and body go in percent-encoded
 // (an "&" in a title would end the subject, a line feed in the body the link); an
 // empty body adds nothing. What may open is ShellLinkTarget's decision.

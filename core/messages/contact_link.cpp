@@ -1,4 +1,6 @@
-#include "launcher/ui/contact_link.h"
+#include "core/messages/contact_link.h"
+
+#include <string_view>
 
 #include "core/text/message_texts.h"
 #include "core/encoding/utf.h"
@@ -43,6 +45,20 @@ bool IsWebAddress(const std::u16string& contact, const ContactLinkTexts& texts) 
   const std::u16string lower = AsciiLower(contact);
   if (StartsLongerThan(lower, texts.webPrefixes[0]) || StartsLongerThan(lower, texts.webPrefixes[1])) return true;
   return contact.find(u'@') == std::u16string::npos && StartsLongerThan(lower, texts.webPrefixes[2]);
+}
+
+bool IsMailAddress(const std::u16string& contact) {
+  const std::u16string address = contact.substr(0, contact.find(u'?'));
+  const size_t at = address.find(u'@');
+  if (at == 0 || at == std::u16string::npos || address.find(u'@', at + 1) != std::u16string::npos) return false;
+  for (const char16_t c : address) {
+    if (c <= u' ' || c == 0x7F || std::u16string_view(u"<>,;\"()[]\\").find(c) != std::u16string_view::npos) {
+      return false;
+    }
+  }
+  const std::u16string domain = address.substr(at + 1);
+  const size_t dot = domain.find(u'.');
+  return dot != std::u16string::npos && dot != 0 && domain.back() != u'.' && domain.find(u"..") == std::u16string::npos;
 }
 
 std::u16string ComposeContactTarget(const std::u16string& contact, const std::u16string& subject,

@@ -1,0 +1,80 @@
+"""An update of a saved-state application, with the runtime kit: version 1 runs and the
+user saves; version 2, packed with a new title, version, password and workbook, starts
+in version 1's place, with its saved state. The author's new settings take effect; the workbook is
+the one the update policy (or the user) chooses; version 1's saved work stays on disk."""
+import json
+
+import pytest
+
+from harness import workbooks
+from launch_support import CAPTION, Shelf, file_id, folder_files, puts, run_sheetpack
+from test_runtime import HOST_CLASS, USER_SAVE, clear_per_user_states, per_user_states, saved_workbook
+
+V1 = {"title": "Ledger", "version": "1.0.0", "password": "one"}
+V2 = {"title": "Ledger 2", "version": "2.2.0", "password": "two"}
+V1_WORKBOOK = workbooks.ooxml("xlsm", cell="version 1")
+V2_WORKBOOK = workbooks.ooxml("xlsm", cell="version 2, with more sheets to come")
+IDYES, IDNO = 6, 7
+
+
+@pytest.fixture(scope="module")
+def shelf(tmp_path_factory, sheetpack, stub, runtime_kit):
+    return Shelf(tmp_path_factory, sheetpack, stub, runtime_kit)
+
+
+def launch_to_host_end(scenario, app, password, answers=None):
+    driver = scenario.launch(app.program, "-p", password, answers=answers, host_class=HOST_CLASS)
+    assert driver.exit_code == 0
+    assert ["host", "gone"] in driver.lines
+    return driver, scenario.wait_for_host_end()
+
+
+def first_run(scenario, shelf):
+    """Version 1 runs; the user saves and closes Excel. Its saved state, in the user's own
+    folder, and the state's bytes."""
+    clear_per_user_states(scenario)
+    v1 = shelf.get("v1", files={"Book.xlsm": V1_WORKBOOK}, options={"savedState": True}, **V1)
+    v1 = v1.copy_to(scenario.folder / "app")
+    scenario.host(userCloses="window", userDelay=1000, userSave=USER_SAVE)
+    _, journal = launch_to_host_end(scenario, v1, "one")
+    assert puts(journal, CAPTION)[-1] == ("bstr", V1["title"])
+    (state,) = per_user_states(scenario)
+    assert saved_workbook(state) == V1_WORKBOOK + USER_SAVE.encode()
+    scenario.host_journal_path.unlink()
+    scenario.driver_journal_path.unlink()
+    return state, state.read_bytes()
+
+
+@pytest.mark.parametrize("policy, answer, keeps", [
+    ("keepUserWorkbook", None, True),
+    ("useNewWorkbook", None, False),
+    ("ask", IDNO, False),
+])
+def test_update_takes_the_new_settings_and_loses_no_saved_work(scenario, shelf, sheetpack, policy, answer, keeps):
+    state, saved_by_v1 = first_run(scenario, shelf)
+    # Version 2 takes version 1's place: the same path, so the same saved state.
+    v2 = shelf.get(f"v2-{policy}", files={"Book.xlsm": V2_WORKBOOK}, options={"savedState": True},
+                   onUpdate=policy, **V2).copy_to(scenario.folder / "app")
+    assert state.read_bytes() == saved_by_v1
+    scenario.host(userCloses="window", userDelay=1000)
+
+    answers = {V2["title"]: f"press:{answer}"} if answer else None
+    driver, journal = launch_to_host_end(scenario, v2, "two", answers)
+
+    # Version 2's password opened it, with no prompt; asked, the user saw version 2's question.
+    assert [w.title for w in driver.windows if w.title != "Excel"] == ([V2["title"]] if answer else [])
+    assert puts(journal, CAPTION)[-1] == ("bstr", V2["title"])
+    chosen = V1_WORKBOOK + USER_SAVE.encode() if keeps else V2_WORKBOOK
+    assert folder_files(journal)["App.xlsm"] == file_id(chosen)
+    # The runtime saved version 2's settings, not version 1's.
+    inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state, "--json"))
+    assert inspected["valid"]
+    assert (inspected["settings"]["appTitle"], inspected["settings"]["appVersionText"]) == ("Ledger 2", "2.2.0")
+    assert inspected["settings"]["startPassword"] == "two"
+    assert saved_workbook(state) == chosen
+    # Version 1's saved work: still in the state, or set aside beside it, byte for byte.
+    set_aside = state.with_name(state.stem + ".v1.0.0.vstg")
+    assert set_aside.exists() != keeps
+    if not keeps:
+        assert set_aside.read_bytes() == saved_by_v1
+    assert scenario.left_behind() == []
