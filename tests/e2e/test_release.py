@@ -28,7 +28,8 @@ PACKER = {"linux": "bin/sheetpack", "windows": "bin/sheetpack.exe"}
 SHIPPED = ["addin-x64.dll", "addin-x86.dll", "sheetpack-stub-x64.exe", "sheetpack-stub-x86.exe"]
 # Licence file -> words its text must hold.
 LICENSES = {"mingw-w64-runtime.txt": "MinGW-w64", "nlohmann-json.txt": "Niels Lohmann",
-            "utfcpp.txt": "Nemanja Trifunovic", "zlib.txt": "Jean-loup Gailly and Mark Adler"}
+            "utfcpp.txt": "Nemanja Trifunovic", "zlib.txt": "Jean-loup Gailly and Mark Adler",
+            "openssl.txt": "The OpenSSL Project Authors"}
 
 
 @pytest.fixture(scope="module")
