@@ -58,6 +58,10 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
     out << kUsage;
     return static_cast<int>(ExitCode::kSuccess);
   }
+  if (args[0] == "help") {
+    err << "sheetpack: help knows 'config' only; sheetpack COMMAND --help describes a command\n";
+    return static_cast<int>(ExitCode::kBadInput);
+  }
   auto command = commands.find(args[0]);
   if (command == commands.end()) {
     err << "sheetpack: unknown command '" << args[0] << "' (see sheetpack --help)\n";

@@ -47,3 +47,10 @@ def test_help_config_lists_what_the_manual_describes(sheetpack):
     assert "workbook" in keys and "checkHostVersion" in options and 41 in numbers
     assert b"sheetpack help config" in run(sheetpack, "build", "--help").stdout
 
+
+
+def test_help_of_anything_else_is_refused(sheetpack):
+    for args in (["help", "build"], ["help", "config", "extra"]):
+        result = run(sheetpack, *args)
+        assert result.returncode == 2 and result.stdout == b"", args
+        assert b"sheetpack COMMAND --help describes a command" in result.stderr, args
