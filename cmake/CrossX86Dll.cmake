@@ -24,17 +24,21 @@ function(sheetpack_add_x86_dll output)
   endforeach()
   get_target_property(utfcpp_include utfcpp INTERFACE_INCLUDE_DIRECTORIES)
   get_filename_component(folder ${output} DIRECTORY)
+  # Linked in its folder under its bare name: the linker derives the DLL's image base from
+  # the output name, which must not carry the folder the project was built in.
+  get_filename_component(name ${output} NAME)
+  file(MAKE_DIRECTORY ${folder})
   list(TRANSFORM dll_DEFINES PREPEND -D)
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
     COMMAND i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror -shared -s
             -fstack-protector-strong -D_FORTIFY_SOURCE=2 -ffunction-sections -fdata-sections
             -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp -Wl,--gc-sections
             -DUNICODE -D_UNICODE -DNOMINMAX ${dll_DEFINES} -I${PROJECT_SOURCE_DIR} -isystem ${utfcpp_include}
             ${sources} ${dll_DEF} /usr/i686-w64-mingw32/lib/libz.a ${dll_LIBS}
-            -lole32 -loleaut32 -luuid -luser32 -ladvapi32 -lshell32 -o ${output}
+            -lole32 -loleaut32 -luuid -luser32 -ladvapi32 -lshell32 -o ${name}
     DEPENDS ${sources} ${dll_DEF} ${headers}
+    WORKING_DIRECTORY ${folder}
     COMMENT ${dll_COMMENT}
     VERBATIM)
 endfunction()

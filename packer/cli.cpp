@@ -5,6 +5,7 @@
 #include <new>
 #include <ostream>
 
+#include "packer/config_reference.h"
 #include "packer/pack_error.h"
 
 namespace {
@@ -18,6 +19,9 @@ const char kUsage[] =
     "  inspect --saved-state FILE [--json] [--magic HEX] check and decode a saved-state file\n"
     "  extract APP.exe ID [-o FILE] [--raw]             write one item out\n"
     "  put APP.exe ID FILE [--raw|--packed]             replace one item\n"
+    "\n"
+    "  help config                                      every configuration key\n"
+    "  --version                                        print sheetpack's version\n"
     "\n"
     "sheetpack COMMAND --help describes a command. Exit codes: 0 success, 1 packing\n"
     "failed (a file could not be written), 2 bad input or usage.\n";
@@ -58,9 +62,22 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
     reordered.insert(reordered.begin() + 1, args.begin(), args.begin() + commandAt);
     return RunSheetpack(reordered, executable, out, err);
   }
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+  if (args[0] == "--version") {
+    out << "sheetpack " << SHEETPACK_VERSION << "
+";
+    return static_cast<int>(ExitCode::kSuccess);
+  }
+  if (args[0] == "help" && args.size() == 2 && args[1] == "config") {
+    out << ConfigReference();
+    return static_cast<int>(ExitCode::kSuccess);
+  }
+  if (args[0] == "--help" || args[0] == "-h" || (args[0] == "help" && args.size() == 1)) {
     out << kUsage;
     return static_cast<int>(ExitCode::kSuccess);
+  }
+  if (args[0] == "help") {
+    err << "sheetpack: help knows 'config' only; sheetpack COMMAND --help describes a command\n";
+    return static_cast<int>(ExitCode::kBadInput);
   }
   auto command = commands.find(args[0]);
   if (command == commands.end()) {

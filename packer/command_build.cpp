@@ -37,7 +37,8 @@ const CommandSpec kBuild = {
     "  -q, -v              print errors only / also print what was written\n"
     "\n"
     "Set SOURCE_DATE_EPOCH to make the output byte-for-byte reproducible.\n"
-    "The configuration keys are described in docs/packer.md.\n",
+    "sheetpack help config lists every configuration key, option and override number;\n"
+    "docs/packer.md (in the release archive) describes them in full.\n",
     1, 1, {"--strip-signature"}, {"-o", "--stub"}};
 
 constexpr double kOleDateUnixEpoch = 25569.0;  // 1970-01-01 as days since 1899-12-30

@@ -95,11 +95,11 @@ class ConfigReader {
  public:
   explicit ConfigReader(const fs::path& file) : file_(file), name_(PathToUtf8(file)) {}
 
-  PackConfig Read(const json& root) {
-    if (!root.is_object()) throw Fail("", "the configuration must be a JSON object");
-    PackConfig config;
-    using Handler = std::function<void(const std::string&, const json&)>;
-    const std::map<std::string, Handler> handlers = {
+  using Handler = std::function<void(const std::string&, const json&)>;
+
+  // The keys of the configuration, each with what reads its value into `config`.
+  std::map<std::string, Handler> Handlers(PackConfig& config) {
+    return {
         {"title", [&](auto& key, auto& v) { config.title = Text(key, v, kMaxTitleUnits); }},
         {"info", [&](auto& key, auto& v) { config.info = Text(key, v, kMaxInfoUnits); }},
         {"version", [&](auto& key, auto& v) { config.version = Version(key, v); }},
@@ -118,6 +118,12 @@ class ConfigReader {
         {"protectWorkbook", [&](auto& key, auto& v) { config.protectWorkbook = Flag(key, v); }},
         {"onUpdate", [&](auto& key, auto& v) { config.onUpdate = OnUpdate(key, v); }},
     };
+  }
+
+  PackConfig Read(const json& root) {
+    if (!root.is_object()) throw Fail("", "the configuration must be a JSON object");
+    PackConfig config;
+    const std::map<std::string, Handler> handlers = Handlers(config);
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
       if (handler == handlers.end()) throw Fail("", "unknown key '" + key + "'");
@@ -181,11 +187,7 @@ class ConfigReader {
 
   uint32_t Options(const std::string& key, const json& value) const {
     if (!value.is_object()) throw Fail(key, "expected an object");
-    static const std::map<std::string, uint32_t> bits = {
-        {"splash", OPT_SHOW_SPLASH},           {"singleInstance", OPT_SINGLE_INSTANCE},
-        {"savedState", OPT_SAVED_STATE},       {"keepHostHidden", OPT_KEEP_HOST_HIDDEN},
-        {"checkHostVersion", OPT_CHECK_HOST_VERSION},
-    };
+    const std::map<std::string, uint32_t>& bits = ConfigOptionBits();
     uint32_t flags = 0;
     for (const auto& [name, flag] : value.items()) {
       auto bit = bits.find(name);
@@ -282,6 +284,24 @@ class ConfigReader {
 };
 
 }  // namespace
+
+std::vector<std::string> ConfigKeys() {
+  const fs::path noFile;
+  ConfigReader reader(noFile);
+  PackConfig unused;
+  std::vector<std::string> keys;
+  for (const auto& handler : reader.Handlers(unused)) keys.push_back(handler.first);
+  return keys;
+}
+
+const std::map<std::string, uint32_t>& ConfigOptionBits() {
+  static const std::map<std::string, uint32_t> bits = {
+      {"splash", OPT_SHOW_SPLASH},           {"singleInstance", OPT_SINGLE_INSTANCE},
+      {"savedState", OPT_SAVED_STATE},       {"keepHostHidden", OPT_KEEP_HOST_HIDDEN},
+      {"checkHostVersion", OPT_CHECK_HOST_VERSION},
+  };
+  return bits;
+}
 
 std::optional<int32_t> WorkbookFormatFor(const fs::path& workbook) {
   const std::string extension = LowerExtension(workbook);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_update.h"
@@ -46,6 +47,11 @@ struct PackConfig {
 // Throws PackError (bad input) naming `file` and the key at fault.
 PackConfig ParsePackConfig(std::string_view json, const std::filesystem::path& file);
 PackConfig LoadPackConfig(const std::filesystem::path& file);
+
+// The keys ParsePackConfig accepts at the top level, and those of "options" with their bits:
+// the tables the parser itself reads by, for the configuration reference.
+std::vector<std::string> ConfigKeys();
+const std::map<std::string, uint32_t>& ConfigOptionBits();
 
 // The key file of a configuration file: its name with the extension .sheetpack-key.
 std::filesystem::path KeyFileFor(const std::filesystem::path& configFile);

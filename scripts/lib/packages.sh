@@ -8,6 +8,7 @@ SHEETPACK_PACKAGES=(
   fonts-wine fonts-liberation xdotool
   clang-14 libclang-rt-14-dev
   libssl-dev
+  ccache
 )
 
 # Installs the packages given (default: all of the above) that are not installed yet.

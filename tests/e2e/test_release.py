@@ -4,16 +4,24 @@ texts; its sheetpack (the Windows one under Wine) packs the example application 
 what it ships and nothing else, and the application runs its whole life against the
 stand-in host. The archives come from SHEETPACK_DIST (default build/dist), which
 scripts/test fills before it runs these scenarios."""
+import json
 import os
+import re
+import shutil
+import subprocess
+import sys
 import tarfile
 import zipfile
 from pathlib import Path
 
 import pytest
 
-from example_life import PACK_TIME, check_whole_life, pack_example
+from example_life import EXAMPLE_CONFIG, PACK_TIME, check_whole_life, pack_example
 from harness import REPO, windows_path
 from launch_support import Packed
+
+sys.path.insert(0, str(REPO / "scripts" / "lib"))
+from manual import manual  # noqa: E402  the pages scripts/dist ships
 
 ARCHIVES = {"linux": "linux-x86_64.tar.gz", "windows": "windows-x64.zip"}
 PACKER = {"linux": "bin/sheetpack", "windows": "bin/sheetpack.exe"}
@@ -59,9 +67,12 @@ def packed(releases, wine, testkit, tmp_path_factory):
 def test_archive_holds_the_packer_its_files_the_readme_and_the_licences(releases, platform):
     root = releases[platform]
     files = sorted(path.relative_to(root).as_posix() for path in root.rglob("*") if path.is_file())
-    assert files == sorted(["README.md", PACKER[platform]] + [f"licenses/{name}" for name in LICENSES] +
+    pages = [name.as_posix() for name in manual(REPO)]
+    assert {"README.md", "docs/packer.md", "docs/runtime.md"} <= set(pages)
+    assert files == sorted([PACKER[platform]] + pages + [f"licenses/{name}" for name in LICENSES] +
                            [f"share/sheetpack/{name}" for name in SHIPPED])
-    assert (root / "README.md").read_bytes() == (REPO / "README.md").read_bytes()
+    for name in pages:
+        assert (root / name).read_bytes() == (REPO / name).read_bytes(), name
     for name, words in LICENSES.items():
         assert words in (root / "licenses" / name).read_text(), name
     for name in SHIPPED:
@@ -84,3 +95,97 @@ def test_packed_example_runs_its_whole_life(scenario, releases, packed, platform
     reader = releases["linux"] / PACKER["linux"]
     addin = (releases[platform] / "share" / "sheetpack" / "addin-x64.dll").read_bytes()
     check_whole_life(scenario, Packed(reader, program), addin)
+
+
+# [text](target) in Markdown; a target ends at a space (a title follows) or ")".
+LINK = re.compile(r"\[[^\]]*\]\(([^)\s]+)")
+
+
+@pytest.mark.parametrize("platform", ARCHIVES)
+def test_every_link_of_the_shipped_manual_resolves_inside_the_archive(releases, platform):
+    root = releases[platform]
+    pages = list(root.rglob("*.md"))
+    assert root / "docs" / "packer.md" in pages
+    for page in pages:
+        for target in LINK.findall(page.read_text(encoding="utf-8")):
+            path = target.split("#", 1)[0]
+            if not path or re.match(r"^[a-z]+:", path):
+                continue
+            file = (page.parent / path).resolve()
+            assert root in file.parents and file.is_file(), f"{page.relative_to(root)}: {target}"
+
+
+def test_linux_packer_says_its_version_and_its_configuration_keys(releases):
+    root = releases["linux"]
+    packer = root / PACKER["linux"]
+    version = subprocess.run([packer, "--version"], capture_output=True, text=True, timeout=60)
+    assert version.returncode == 0 and version.stdout == f"{root.name.replace('-', ' ', 1)}\n"
+    reference = subprocess.run([packer, "help", "config"], capture_output=True, text=True, timeout=60)
+    assert reference.returncode == 0
+    for key in ("workbook", "protectWorkbook", "savedStateLocation", "checkHostVersion", "\n  41 "):
+        assert key in reference.stdout, key
+
+
+def test_linux_packer_is_hardened(releases):
+    """PIE, relocations read-only after start-up (RELRO with BIND_NOW), stack canaries
+    and the checked string functions, as hardening-check reads them."""
+    packer = releases["linux"] / PACKER["linux"]
+    header = subprocess.run(["readelf", "-hldW", packer], capture_output=True, text=True, check=True).stdout
+    assert re.search(r"Type:\s+DYN", header), "position-independent"
+    assert "GNU_RELRO" in header
+    assert re.search(r"\(FLAGS\)\s+BIND_NOW", header) and re.search(r"FLAGS_1.*NOW.*PIE", header)
+    symbols = subprocess.run(["readelf", "--dyn-syms", "-W", packer], capture_output=True, text=True,
+                             check=True).stdout
+    assert "__stack_chk_fail" in symbols
+    assert re.search(r"__\w+_chk@", symbols), "FORTIFY_SOURCE"
+
+
+def run_without_proc(command, cwd, env):
+    """`command` (a shell line) with /proc hidden: an empty file system mounted over it
+    in a mount namespace of its own, as on a system that has none."""
+    return subprocess.run(["unshare", "--mount", "bash", "-c", f"mount -t tmpfs none /proc && cd {cwd} && {command}"],
+                          env=env, capture_output=True, text=True, timeout=300)
+
+
+@pytest.fixture
+def decoy(releases, tmp_path):
+    """A folder to start sheetpack in, with share/sheetpack one level up holding a decoy
+    stub and add-ins; and a copy of the example to pack."""
+    if subprocess.run(["unshare", "--mount", "true"], capture_output=True).returncode != 0:
+        pytest.skip("no mount namespace to hide /proc in (needs root or user namespaces)")
+    share = tmp_path / "share" / "sheetpack"
+    share.mkdir(parents=True)
+    for name in SHIPPED:
+        (share / name).write_bytes(b"MZ decoy")
+    (tmp_path / "bin").mkdir()
+    shutil.copytree(EXAMPLE_CONFIG.parent, tmp_path / "app")
+    return tmp_path
+
+
+def test_linux_packer_without_proc_finds_itself_through_path(releases, decoy):
+    root = releases["linux"]
+    env = dict(os.environ, PATH=f"/nonexistent:{root / 'bin'}:/usr/bin:/bin", SOURCE_DATE_EPOCH=PACK_TIME)
+    result = run_without_proc("sheetpack build ../app/budget.json -o ../App.exe -v", decoy / "bin", env)
+    assert result.returncode == 0, result.stderr
+    assert f"stub: {root / 'share' / 'sheetpack' / 'sheetpack-stub-x64.exe'}" in result.stderr
+    assert f"add-in kit: the runtime in {root / 'share' / 'sheetpack'}" in result.stderr
+    assert b"MZ decoy" not in (decoy / "App.exe").read_bytes()
+
+
+def test_linux_packer_that_cannot_tell_where_it_is_refuses_to_take_a_kit(releases, decoy):
+    packer = releases["linux"] / PACKER["linux"]
+    env = dict(os.environ, PATH="/usr/bin:/bin")
+    # Started under its bare name from a PATH that does not hold it.
+    result = run_without_proc(f"exec -a sheetpack {packer} build ../app/budget.json -o ../App.exe", decoy / "bin", env)
+    assert result.returncode == 2, result.stderr
+    assert result.stderr == "sheetpack: sheetpack-stub-x64.exe: sheetpack cannot tell where it is installed; " \
+                            "name a stub with --stub\n"
+    assert not (decoy / "App.exe").exists()
+    # Told where the stub and the add-ins are, it needs nothing of its own.
+    share = releases["linux"] / "share" / "sheetpack"
+    config = json.loads((decoy / "app" / "budget.json").read_text(encoding="utf-8"))
+    (decoy / "app" / "budget.json").write_text(json.dumps(dict(config, addinKit=str(share))), encoding="utf-8")
+    result = run_without_proc(f"exec -a sheetpack {packer} build ../app/budget.json -o ../App.exe "
+                              f"--stub {share / 'sheetpack-stub-x64.exe'}", decoy / "bin", env)
+    assert result.returncode == 0, result.stderr
+    assert (decoy / "App.exe").read_bytes()[:2] == b"MZ"
