@@ -100,13 +100,13 @@ std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view
   info.encryptedVerifierHashValue = wrap(BlockKey::kVerifierHashValue, crypto::Sha512(seeds.verifierInput));
   info.encryptedKeyValue = wrap(BlockKey::kEncryptedKeyValue, seeds.secretKey);
 
-  const std::string stream = EncryptPackage(package, seeds.secretKey, seeds.keyDataSalt);
+  std::string stream = EncryptPackage(package, seeds.secretKey, seeds.keyDataSalt);
   info.encryptedHmacKey = crypto::Aes256CbcEncrypt(
       seeds.secretKey, DerivedIv(seeds.keyDataSalt, BlockKey::kIntegrityHmacKey), PadToBlock(seeds.hmacKey));
   info.encryptedHmacValue =
       crypto::Aes256CbcEncrypt(seeds.secretKey, DerivedIv(seeds.keyDataSalt, BlockKey::kIntegrityHmacValue),
                                PadToBlock(crypto::HmacSha512(seeds.hmacKey, stream)));
-  return WriteEncryptedPackageFile(WriteEncryptionInfo(info), stream);
+  return WriteEncryptedPackageFile(WriteEncryptionInfo(info), std::move(stream));
 }
 
 bool IsEncryptedPackage(std::string_view file) {

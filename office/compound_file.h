@@ -30,7 +30,7 @@ bool HasForbiddenNameCharacter(std::string_view name);
 
 // root is the root storage; its name is ignored. Throws LoaderFormatError for a tree the
 // format cannot hold (a name of 32 UTF-16 units or more or with a forbidden character, a
-// file of more than 109 FAT sectors).
+// file of more sectors than 32-bit sector numbers count).
 std::string WriteCompoundFile(const CfbEntry& root);
 
 // Throws LoaderFormatError when the file is not a compound file or is damaged.

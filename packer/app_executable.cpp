@@ -42,7 +42,7 @@ void SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tree
     }
   }();
   context.Note(PathToUtf8(target) + ": " + PlacementName(updated.placement) + ", " +
-               std::to_string(updated.bytes.size()) + " bytes");
+               std::to_string(updated.bytes.Size()) + " bytes");
   WriteFileAtomically(target, updated.bytes);
 }
 

@@ -1,11 +1,13 @@
 #include "packer/cli.h"
 
 #include <functional>
+#include <iostream>
 #include <map>
 #include <new>
 #include <ostream>
 
 #include "packer/pack_error.h"
+#include "packer/progress.h"
 
 namespace {
 
@@ -52,6 +54,7 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
     return static_cast<int>(ExitCode::kBadInput);
   }
   CommandContext context{out, err, executable};
+  context.terminal = &err == &std::cerr && StandardErrorIsTerminal();
   try {
     command->second(std::vector<std::string>(args.begin() + 1, args.end()), context);
     return static_cast<int>(ExitCode::kSuccess);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "packer/byte_runs.h"
+
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
 // The file name's extension with its dot, ASCII letters in lower case: ".xlsm".
@@ -16,3 +18,4 @@ std::string ReadFileBytes(const std::filesystem::path& path);
 
 // Replaces `target` with `bytes` in one rename. Throws PackError (packing failed).
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+void WriteFileAtomically(const std::filesystem::path& target, const ByteRuns& bytes);
