@@ -84,7 +84,7 @@ std::string KeyFromPasswordHash(std::string_view passwordHash, std::string_view 
   return crypto::Sha512(input).substr(0, kKeySize);  // SHA-512 is longer than the key: cut, never padded
 }
 
-std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view password,
+std::string EncryptWorkbookPackage(std::string package, std::u16string_view password,
                                    const EncryptionSeeds& seeds, unsigned spinCount) {
   AgileEncryptionInfo info;
   info.spinCount = spinCount;
@@ -101,6 +101,7 @@ std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view
   info.encryptedKeyValue = wrap(BlockKey::kEncryptedKeyValue, seeds.secretKey);
 
   std::string stream = EncryptPackage(package, seeds.secretKey, seeds.keyDataSalt);
+  std::string().swap(package);
   info.encryptedHmacKey = crypto::Aes256CbcEncrypt(
       seeds.secretKey, DerivedIv(seeds.keyDataSalt, BlockKey::kIntegrityHmacKey), PadToBlock(seeds.hmacKey));
   info.encryptedHmacValue =

@@ -41,7 +41,9 @@ extern const std::string_view kIntegrityHmacKey;
 extern const std::string_view kIntegrityHmacValue;
 }  // namespace BlockKey
 
-std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view password,
+// The package is taken over and freed once encrypted, so a large workbook is never held
+// beside both its encrypted stream and the compound file.
+std::string EncryptWorkbookPackage(std::string package, std::u16string_view password,
                                    const EncryptionSeeds& seeds, unsigned spinCount = kAgileSpinCount);
 
 // True when the file is a compound file with an EncryptionInfo stream: an encrypted

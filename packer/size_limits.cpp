@@ -42,6 +42,19 @@ std::string ImageLimitProblem(uint64_t itemSize, bool compressed) {
          Bytes(kMaxImageSize) + "), the stub and every item together";
 }
 
+uint64_t CheckItemFileSize(const fs::path& file, uint64_t extra) {
+  std::error_code error;
+  const uint64_t size = fs::is_regular_file(file, error) ? fs::file_size(file, error) : 0;
+  if (error) return 0;
+  if (size + extra > kMaxPackedItemSize) {
+    throw BadInput(PathToUtf8(file), "is " + Bytes(size) + "; a packed item holds at most " +
+                                         Bytes(kMaxPackedItemSize) + " (4 GiB)" +
+                                         (extra ? ", the workbook's marker of " + Bytes(extra) + " included"
+                                                : std::string()));
+  }
+  return size;
+}
+
 void CheckInputSizes(const PackConfig& config, const AddInKit& kit, uint64_t stubSize) {
   std::vector<Input> inputs = {{config.workbook, kWorkbookMarkerSize, WorkbookStoredPlain(config)},
                                {kit.addIn32, 0, false},
@@ -55,17 +68,7 @@ void CheckInputSizes(const PackConfig& config, const AddInKit& kit, uint64_t stu
   }
   const uint64_t budget = ItemBudget(stubSize);
   for (const Input& input : inputs) {
-    std::error_code error;
-    const uint64_t size = fs::is_regular_file(input.path, error) ? fs::file_size(input.path, error) : 0;
-    if (error || size == 0) continue;
-    const uint64_t item = size + input.extra;
-    if (item > kMaxPackedItemSize) {
-      throw BadInput(PathToUtf8(input.path), "is " + Bytes(size) + "; a packed item holds at most " +
-                                                 Bytes(kMaxPackedItemSize) + " (4 GiB)" +
-                                                 (input.extra ? ", the workbook's marker of " + Bytes(input.extra) +
-                                                                    " included"
-                                                              : std::string()));
-    }
+    const uint64_t item = CheckItemFileSize(input.path, input.extra) + input.extra;
     if (input.plain && item > budget) throw BadInput(PathToUtf8(input.path), ImageLimitProblem(item, false));
   }
 }

@@ -20,6 +20,11 @@ bool WorkbookStoredPlain(const PackConfig& config);
 // Files that do not exist are left to the readers.
 void CheckInputSizes(const PackConfig& config, const AddInKit& kit, uint64_t stubSize);
 
+// Throws PackError (bad input) naming the file when it is larger than a packed item holds
+// (with `extra` bytes the item adds, such as the workbook's marker). Returns its size, 0
+// when it cannot be read (left to the reader).
+uint64_t CheckItemFileSize(const std::filesystem::path& file, uint64_t extra);
+
 // The most the packed items may take together beside the stub.
 uint64_t ItemBudget(uint64_t stubSize);
 
@@ -29,4 +34,5 @@ std::string ImageLimitProblem(uint64_t itemSize, bool compressed);
 
 // Throws PackError (bad input) naming the workbook when the packed items together leave
 // no room in the executable.
+// (The written image is checked as well: SaveExecutable refuses one of 2 GiB or more.)
 void CheckPackedSize(const AppItems& items, const PackConfig& config, uint64_t stubSize);
