@@ -16,6 +16,7 @@
 #include "packer/pack_error.h"
 #include "packer/progress.h"
 #include "packer/shipped_files.h"
+#include "packer/app_size_check.h"
 #include "packer/size_limits.h"
 #include "packer/version_record.h"
 

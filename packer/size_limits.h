@@ -1,24 +1,17 @@
 #pragma once
 // What a packaged application can hold. A packed item's sizes are 32-bit fields (at most
 // 4 GiB), and Windows maps an executable image only below 2 GiB: the image must fit the
-// lower half of a process's address space. Checked from the files' sizes before anything
-// is read or compressed, and once more when the items are packed.
+// lower half of a process's address space.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "packer/app_items.h"
 #include "packer/pack_config.h"
 
 constexpr uint64_t kMaxImageSize = uint64_t{1} << 31;  // an image must stay below this
 
 // True when the workbook is stored as it is rather than compressed (it is encrypted).
 bool WorkbookStoredPlain(const PackConfig& config);
-
-// Throws PackError (bad input) naming the first input that cannot fit: larger than a
-// packed item holds, or, stored as it is, too large for the executable beside the stub.
-// Files that do not exist are left to the readers.
-void CheckInputSizes(const PackConfig& config, const AddInKit& kit, uint64_t stubSize);
 
 // Throws PackError (bad input) naming the file when it is larger than a packed item holds
 // (with `extra` bytes the item adds, such as the workbook's marker). Returns its size, 0
@@ -31,8 +24,3 @@ uint64_t ItemBudget(uint64_t stubSize);
 // The problem, for a message naming the file, of an item of `itemSize` bytes (compressed:
 // at least that many) that takes the executable past its limit.
 std::string ImageLimitProblem(uint64_t itemSize, bool compressed);
-
-// Throws PackError (bad input) naming the workbook when the packed items together leave
-// no room in the executable.
-// (The written image is checked as well: SaveExecutable refuses one of 2 GiB or more.)
-void CheckPackedSize(const AppItems& items, const PackConfig& config, uint64_t stubSize);
