@@ -23,7 +23,7 @@ bool UnpackContainer(std::string_view bytes, std::string& out);
 // otherwise leaves it unchanged. True when the buffer is non-empty afterwards.
 bool InflatePackedItem(std::string& buffer);
 
-// Writes a container of `bytes`, compressed at zlib's default level.
+// Writes a container of `bytes`, compressed with zlib.
 std::string PackItem(std::string_view bytes);
 
 // The largest item a container holds: its sizes are 32-bit fields.

@@ -47,7 +47,7 @@ TEST(PackItem, WritesTheHeaderAndAZlibStream) {
   EXPECT_EQ(ReadU32At(packed, 12), packed.size() - 24);
   EXPECT_EQ(ReadU32At(packed, 16), kText.size());
   EXPECT_EQ(ReadU32At(packed, 20), 0u);
-  EXPECT_EQ(packed.substr(24, 2), "\x78\x9C");  // default level
+  EXPECT_EQ(packed.substr(24, 2), "\x78\x5E");  // a zlib stream of level 2 to 5
   std::string out;
   ASSERT_TRUE(UnpackContainer(packed, out));
   EXPECT_EQ(out, kText);
