@@ -35,7 +35,10 @@ struct DirectoryEntry {
 
 class Writer {
  public:
-  std::string Write(const CfbEntry& root) {
+  // With `owned`, the tree is the writer's to take apart: the first large stream's buffer
+  // becomes the file's.
+  std::string Write(const CfbEntry& root, bool owned) {
+    owned_ = owned;
     entries_.push_back({&root, kTypeRoot});
     const uint32_t child = AddChildren(root);
     entries_[0].child = child;
@@ -147,9 +150,10 @@ class Writer {
       if (e.type == kTypeStream && e.size >= kMiniStreamCutoff) e.start = place(SectorsFor(e.size, kSectorSize));
     }
 
-    // One buffer of the file's final size: a large stream is copied once, into its place.
+    // One buffer of the file's final size: a large stream is copied once, into its place,
+    // or not at all when its own buffer becomes the file's.
     std::string file;
-    file.reserve((1 + uint64_t{next}) * kSectorSize);
+    if (!owned_) file.reserve((1 + uint64_t{next}) * kSectorSize);
     file += Header(static_cast<uint32_t>(fatSectors), static_cast<uint32_t>(difatSectors), directoryStart,
                    miniFatStart, miniFatSectors);
     for (uint32_t value : fat) AppendU32(file, value);
@@ -160,9 +164,20 @@ class Writer {
     if ((file.size() % kSectorSize) != 0) file.resize(file.size() + (kSectorSize - file.size() % kSectorSize), '\xFF');
     file += miniStream_;
     Pad(file);
+    bool first = true;
     for (const DirectoryEntry& e : entries_) {
       if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
-      file += e.entry->data;
+      if (first && owned_) {
+        // The tree was handed over (WriteCompoundFile(CfbEntry&&)), so its entries are not
+        // const: the stream moves, and the file so far goes in front of it, in place when
+        // its capacity allows.
+        std::string data = std::move(const_cast<CfbEntry*>(e.entry)->data);
+        data.insert(0, file);
+        file = std::move(data);
+      } else {
+        file += e.entry->data;
+      }
+      first = false;
       Pad(file);
     }
     return file;
@@ -239,6 +254,7 @@ class Writer {
     out += entry;
   }
 
+  bool owned_ = false;
   std::vector<DirectoryEntry> entries_;
   std::vector<uint32_t> miniFat_;
   std::string miniStream_;
@@ -246,4 +262,6 @@ class Writer {
 
 }  // namespace
 
-std::string WriteCompoundFile(const CfbEntry& root) { return Writer().Write(root); }
+std::string WriteCompoundFile(const CfbEntry& root) { return Writer().Write(root, false); }
+
+std::string WriteCompoundFile(CfbEntry&& root) { return Writer().Write(root, true); }

@@ -89,8 +89,7 @@ std::string WriteEncryptedPackageFile(std::string_view encryptionInfo, std::stri
   entries.push_back(CfbEntry::Stream("EncryptionInfo", std::string(encryptionInfo)));
   entries.push_back(CfbEntry::Stream("EncryptedPackage", std::move(encryptedPackage)));
   entries.push_back(std::move(dataSpaces));
-  const CfbEntry root = CfbEntry::Storage("Root Entry", std::move(entries));
-  return WriteCompoundFile(root);
+  return WriteCompoundFile(CfbEntry::Storage("Root Entry", std::move(entries)));
 }
 
 EncryptedPackageFile ReadEncryptedPackageFile(std::string_view file) {

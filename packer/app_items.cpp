@@ -64,8 +64,12 @@ class ItemBuilder {
     if (WorkbookStoredPlain(config_)) progress.SetLabel("encrypting " + PathToUtf8(file.filename()), 0);
     ProtectedWorkbook packed = ProtectWorkbook(config_, std::move(workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
-    Items()[ItemId::kWorkbook] =
-        packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));
+    if (packed.keyItem) {
+      // The marker goes in front of the encrypted file in its own buffer, which has room for it.
+      Items()[ItemId::kWorkbook] = std::move(packed.workbook.insert(0, MarkWorkbook({})));
+    } else {
+      Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(packed.workbook));
+    }
     if (packed.keyItem) Items()[ItemId::kWorkbookKey] = PackItem(*packed.keyItem);
   }
 

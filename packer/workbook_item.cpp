@@ -7,6 +7,7 @@
 
 #include "core/encoding/byte_io.h"
 #include "core/payload/packed_item.h"
+#include "office/agile_encryption.h"
 #include "packer/file_io.h"
 #include "packer/pack_error.h"
 #include "packer/progress.h"
@@ -82,7 +83,9 @@ std::string PackWorkbookFile(const fs::path& workbook, uint64_t size, uint64_t b
 
 std::string ReadWorkbookFile(const fs::path& workbook, uint64_t size, Progress& progress) {
   std::string bytes;
-  bytes.reserve(size);
+  // Room for what encryption and the item's marker put around it, so that both happen
+  // in this buffer (reserved address space costs no memory until it is written).
+  bytes.reserve(size + EncryptedFileRoom(size) + 4);
   ReadPieces(workbook, size, progress, [&](std::string_view piece) { bytes += piece; });
   return bytes;
 }

@@ -20,5 +20,5 @@ bool StartsAsCompoundFile(const std::filesystem::path& file);
 std::string PackWorkbookFile(const std::filesystem::path& workbook, uint64_t size, uint64_t budget,
                              Progress& progress);
 
-// The whole file, read in pieces of known size into one buffer.
+// The whole file, read in pieces of known size into one buffer with room for encryption.
 std::string ReadWorkbookFile(const std::filesystem::path& workbook, uint64_t size, Progress& progress);
