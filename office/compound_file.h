@@ -32,10 +32,10 @@ bool HasForbiddenNameCharacter(std::string_view name);
 // format cannot hold (a name of 32 UTF-16 units or more or with a forbidden character, a
 // file of more sectors than 32-bit sector numbers count).
 std::string WriteCompoundFile(const CfbEntry& root);
-// The same, taking the tree's buffers over: the first stream of 4096 bytes or more becomes
-// the file's buffer, so with room in its capacity for the rest of the file (the header,
-// the FAT, the directory, the mini stream, less than 1 % for a large stream) the stream is
-// never copied.
+// The same, taking the tree's buffers over: the largest stream's buffer becomes the
+// file's, so with room in its capacity for the rest of the file (the header, the FAT, the
+// directory, the mini stream and the other streams; for one large stream less than 1 %
+// of it) that stream is never copied.
 std::string WriteCompoundFile(CfbEntry&& root);
 
 // Throws LoaderFormatError when the file is not a compound file or is damaged.

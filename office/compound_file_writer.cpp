@@ -35,7 +35,7 @@ struct DirectoryEntry {
 
 class Writer {
  public:
-  // With `owned`, the tree is the writer's to take apart: the first large stream's buffer
+  // With `owned`, the tree is the writer's to take apart: the largest stream's buffer
   // becomes the file's.
   std::string Write(const CfbEntry& root, bool owned) {
     owned_ = owned;
@@ -164,10 +164,13 @@ class Writer {
     if ((file.size() % kSectorSize) != 0) file.resize(file.size() + (kSectorSize - file.size() % kSectorSize), '\xFF');
     file += miniStream_;
     Pad(file);
-    bool first = true;
+    const DirectoryEntry* largest = nullptr;
+    for (const DirectoryEntry& e : entries_) {
+      if (e.type == kTypeStream && e.size >= kMiniStreamCutoff && (!largest || e.size > largest->size)) largest = &e;
+    }
     for (const DirectoryEntry& e : entries_) {
       if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
-      if (first && owned_) {
+      if (owned_ && &e == largest) {
         // The tree was handed over (WriteCompoundFile(CfbEntry&&)), so its entries are not
         // const: the stream moves, and the file so far goes in front of it, in place when
         // its capacity allows.
@@ -177,7 +180,6 @@ class Writer {
       } else {
         file += e.entry->data;
       }
-      first = false;
       Pad(file);
     }
     return file;

@@ -90,6 +90,22 @@ TEST(CompoundFile, DifatSectorsListTheFatPastTheHeader) {
   }
 }
 
+// A tree handed over gives the same file, built in the first large stream's own buffer
+// when its capacity has room for the rest: a large workbook is never copied.
+TEST(CompoundFile, AHandedOverTreeIsWrittenInItsStreamsBuffer) {
+  std::string stream = Pattern(300000, 'p');
+  stream.reserve(stream.size() + 64 * 1024);
+  const char* buffer = stream.data();
+  CfbEntry tree = CfbEntry::Storage("", {CfbEntry::Stream("small", "bytes"), CfbEntry::Stream("tail", Pattern(5000, 't'))});
+  const std::string copied = WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream("small", "bytes"),
+                                                                      CfbEntry::Stream("tail", Pattern(5000, 't')),
+                                                                      CfbEntry::Stream("Package", stream)}));
+  tree.children.push_back(CfbEntry::Stream("Package", std::move(stream)));
+  const std::string taken = WriteCompoundFile(std::move(tree));
+  EXPECT_EQ(taken, copied);
+  EXPECT_EQ(taken.data(), buffer);
+}
+
 // Siblings come back in the order of the format: shorter names first, then by upper case.
 TEST(CompoundFile, SiblingsInNameOrder) {
   const CfbEntry root = CfbEntry::Storage("", {CfbEntry::Stream("dir", "1"), CfbEntry::Stream("_VBA_PROJECT", "2"),
