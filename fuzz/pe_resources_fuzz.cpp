@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The new file is the old one with the new resources, aligned: never much more.
   const uint64_t resources = WriteResourceSection(*tree, 0).size();
-  FUZZ_CHECK(updated->bytes.size() <= size + resources + 3 * uint64_t{0x10000});
-  const PeImage written(std::move(updated->bytes));  // throws, and so fails, when unreadable
+  FUZZ_CHECK(updated->bytes.Size() <= size + resources + 3 * uint64_t{0x10000});
+  const PeImage written(updated->bytes.Flatten());  // throws, and so fails, when unreadable
   FUZZ_CHECK(Read(written) == tree);
   return 0;
 }

@@ -49,19 +49,32 @@ std::string PasswordBytes(std::u16string_view password) {
 }
 
 // The EncryptedPackage stream: the package's size, then its segments, each encrypted on
-// its own with an IV from its number.
-std::string EncryptPackage(std::string_view package, std::string_view secretKey, std::string_view keyDataSalt) {
-  std::string stream;
-  stream.reserve(8 + package.size() + crypto::kAesBlockSize);
-  AppendU64(stream, package.size());
-  for (size_t offset = 0, index = 0; offset < package.size(); offset += kSegmentSize, ++index) {
-    const std::string segment = PadToBlock(std::string(package.substr(offset, kSegmentSize)));
-    stream += crypto::Aes256CbcEncrypt(secretKey, SegmentIv(keyDataSalt, static_cast<uint32_t>(index)), segment);
+// its own with an IV from its number. Made in the package's own buffer: a segment's
+// ciphertext is as long as the segment (the last one padded to the block size), so with
+// room for the size field the stream takes no second buffer.
+std::string EncryptPackage(std::string package, std::string_view secretKey, std::string_view keyDataSalt) {
+  const size_t size = package.size();
+  std::string sizeField;
+  AppendU64(sizeField, size);
+  package.insert(0, sizeField);
+  package.resize(8 + (size + crypto::kAesBlockSize - 1) / crypto::kAesBlockSize * crypto::kAesBlockSize, '\0');
+  for (size_t offset = 8, index = 0; offset < package.size(); offset += kSegmentSize, ++index) {
+    const std::string_view segment = std::string_view(package).substr(offset, kSegmentSize);
+    const std::string encrypted =
+        crypto::Aes256CbcEncrypt(secretKey, SegmentIv(keyDataSalt, static_cast<uint32_t>(index)), segment);
+    package.replace(offset, encrypted.size(), encrypted);
   }
-  return stream;
+  return package;
 }
 
 }  // namespace
+
+size_t EncryptedFileRoom(size_t packageSize) {
+  // The size field and the last block's padding; a FAT entry for every sector and a DIFAT
+  // entry for every FAT sector (under 1 %); the header, the directory, the mini stream
+  // and the last sector's padding (well under 64 KiB).
+  return 8 + crypto::kAesBlockSize + packageSize / 100 + 64 * 1024;
+}
 
 EncryptionSeeds EncryptionSeedsFor(std::string_view password, std::string_view package) {
   const std::string digest = crypto::Sha512(package);
@@ -84,7 +97,7 @@ std::string KeyFromPasswordHash(std::string_view passwordHash, std::string_view 
   return crypto::Sha512(input).substr(0, kKeySize);  // SHA-512 is longer than the key: cut, never padded
 }
 
-std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view password,
+std::string EncryptWorkbookPackage(std::string package, std::u16string_view password,
                                    const EncryptionSeeds& seeds, unsigned spinCount) {
   AgileEncryptionInfo info;
   info.spinCount = spinCount;
@@ -100,13 +113,13 @@ std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view
   info.encryptedVerifierHashValue = wrap(BlockKey::kVerifierHashValue, crypto::Sha512(seeds.verifierInput));
   info.encryptedKeyValue = wrap(BlockKey::kEncryptedKeyValue, seeds.secretKey);
 
-  const std::string stream = EncryptPackage(package, seeds.secretKey, seeds.keyDataSalt);
+  std::string stream = EncryptPackage(std::move(package), seeds.secretKey, seeds.keyDataSalt);
   info.encryptedHmacKey = crypto::Aes256CbcEncrypt(
       seeds.secretKey, DerivedIv(seeds.keyDataSalt, BlockKey::kIntegrityHmacKey), PadToBlock(seeds.hmacKey));
   info.encryptedHmacValue =
       crypto::Aes256CbcEncrypt(seeds.secretKey, DerivedIv(seeds.keyDataSalt, BlockKey::kIntegrityHmacValue),
                                PadToBlock(crypto::HmacSha512(seeds.hmacKey, stream)));
-  return WriteEncryptedPackageFile(WriteEncryptionInfo(info), stream);
+  return WriteEncryptedPackageFile(WriteEncryptionInfo(info), std::move(stream));
 }
 
 bool IsEncryptedPackage(std::string_view file) {

@@ -22,6 +22,9 @@ struct EncryptionSeeds {
   std::string hmacKey;         // 64 bytes
 };
 
+// What the encrypted file adds to the package's size, at most.
+size_t EncryptedFileRoom(size_t packageSize);
+
 // HMAC-SHA-512 of the workbook's digest under the password, one label per value: as
 // unpredictable as random values to anyone without the password, and the same for the same
 // workbook and password.
@@ -41,7 +44,9 @@ extern const std::string_view kIntegrityHmacKey;
 extern const std::string_view kIntegrityHmacValue;
 }  // namespace BlockKey
 
-std::string EncryptWorkbookPackage(std::string_view package, std::u16string_view password,
+// The package is taken over and encrypted in its own buffer, which becomes the file's: with
+// a capacity of EncryptedFileRoom more than its size, a large workbook is held only once.
+std::string EncryptWorkbookPackage(std::string package, std::u16string_view password,
                                    const EncryptionSeeds& seeds, unsigned spinCount = kAgileSpinCount);
 
 // True when the file is a compound file with an EncryptionInfo stream: an encrypted

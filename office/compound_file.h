@@ -30,8 +30,13 @@ bool HasForbiddenNameCharacter(std::string_view name);
 
 // root is the root storage; its name is ignored. Throws LoaderFormatError for a tree the
 // format cannot hold (a name of 32 UTF-16 units or more or with a forbidden character, a
-// file of more than 109 FAT sectors).
+// file of more sectors than 32-bit sector numbers count).
 std::string WriteCompoundFile(const CfbEntry& root);
+// The same, taking the tree's buffers over: the largest stream's buffer becomes the
+// file's, so with room in its capacity for the rest of the file (the header, the FAT, the
+// directory, the mini stream and the other streams; for one large stream less than 1 %
+// of it) that stream is never copied.
+std::string WriteCompoundFile(CfbEntry&& root);
 
 // Throws LoaderFormatError when the file is not a compound file or is damaged.
 CfbEntry ReadCompoundFile(std::string_view file);

@@ -12,6 +12,7 @@ constexpr uint32_t kEntrySize = 128;
 constexpr uint32_t kHeaderFatSlots = 109;  // FAT sector numbers the header itself holds
 
 // Special sector numbers and the "no entry" directory id.
+constexpr uint32_t kDifatSector = 0xFFFFFFFC;
 constexpr uint32_t kFatSector = 0xFFFFFFFD;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint32_t kFree = 0xFFFFFFFF;
@@ -29,6 +30,7 @@ constexpr uint32_t kHeaderFatSectorCount = 0x2C;
 constexpr uint32_t kHeaderFirstDirectorySector = 0x30;
 constexpr uint32_t kHeaderFirstMiniFatSector = 0x3C;
 constexpr uint32_t kHeaderFirstDifatSector = 0x44;
+constexpr uint32_t kHeaderDifatSectorCount = 0x48;
 constexpr uint32_t kHeaderDifat = 0x4C;
 
 // Directory entry field offsets.

@@ -1,5 +1,6 @@
-// Writes a version 3 compound file. The layout is fixed: FAT sectors, the directory, the
-// mini FAT, the mini stream, then the streams of 4096 bytes or more. Each storage's
+// Writes a version 3 compound file. The layout is fixed: FAT sectors, DIFAT sectors (for
+// more FAT sectors than the header lists), the directory, the mini FAT, the mini stream,
+// then the streams of 4096 bytes or more. Each storage's
 // entries form a balanced tree whose leaves lie on at most two levels; with the deepest
 // level red and the rest black it is a valid red-black tree, as the format asks.
 #include <algorithm>
@@ -15,6 +16,8 @@ using namespace cfb;
 namespace {
 
 constexpr uint32_t kEntriesPerSector = kSectorSize / 4;
+constexpr uint32_t kDifatEntries = kEntriesPerSector - 1;  // the last is the next DIFAT sector
+constexpr uint64_t kMaxSectors = 0xFFFFFFFA;                 // sector numbers below the special ones
 
 uint32_t SectorsFor(size_t bytes, uint32_t sectorSize) { return static_cast<uint32_t>((bytes + sectorSize - 1) / sectorSize); }
 
@@ -32,7 +35,10 @@ struct DirectoryEntry {
 
 class Writer {
  public:
-  std::string Write(const CfbEntry& root) {
+  // With `owned`, the tree is the writer's to take apart: the largest stream's buffer
+  // becomes the file's.
+  std::string Write(const CfbEntry& root, bool owned) {
+    owned_ = owned;
     entries_.push_back({&root, kTypeRoot});
     const uint32_t child = AddChildren(root);
     entries_[0].child = child;
@@ -109,18 +115,26 @@ class Writer {
     const uint32_t directorySectors = SectorsFor(entries_.size() * kEntrySize, kSectorSize);
     const uint32_t miniFatSectors = SectorsFor(miniFat_.size() * 4, kSectorSize);
     const uint32_t miniStreamSectors = SectorsFor(miniStream_.size(), kSectorSize);
-    uint32_t largeSectors = 0;
+    uint64_t largeSectors = 0;
     for (const DirectoryEntry& e : entries_) {
       if (e.type == kTypeStream && e.size >= kMiniStreamCutoff) largeSectors += SectorsFor(e.size, kSectorSize);
     }
-    const uint32_t others = directorySectors + miniFatSectors + miniStreamSectors + largeSectors;
-    uint32_t fatSectors = 1;
-    while (fatSectors * kEntriesPerSector < others + fatSectors) ++fatSectors;
-    if (fatSectors > kHeaderFatSlots) throw LoaderFormatError("compound file: too large for a header-only FAT");
+    const uint64_t others = uint64_t{directorySectors} + miniFatSectors + miniStreamSectors + largeSectors;
+    // The header lists the first FAT sectors; DIFAT sectors list the rest, and the FAT
+    // covers them all, itself included.
+    uint64_t fatSectors = 1;
+    uint64_t difatSectors = 0;
+    for (;;) {
+      difatSectors = fatSectors > kHeaderFatSlots ? (fatSectors - kHeaderFatSlots + kDifatEntries - 1) / kDifatEntries : 0;
+      if (fatSectors * kEntriesPerSector >= others + fatSectors + difatSectors) break;
+      ++fatSectors;
+    }
+    if (others + fatSectors + difatSectors >= kMaxSectors) throw LoaderFormatError("compound file: larger than the format holds");
 
-    std::vector<uint32_t> fat(size_t{fatSectors} * kEntriesPerSector, kFree);
+    std::vector<uint32_t> fat(fatSectors * kEntriesPerSector, kFree);
     std::fill_n(fat.begin(), fatSectors, kFatSector);
-    uint32_t next = fatSectors;
+    std::fill_n(fat.begin() + static_cast<ptrdiff_t>(fatSectors), difatSectors, kDifatSector);
+    auto next = static_cast<uint32_t>(fatSectors + difatSectors);
     auto place = [&](uint32_t count) {
       if (count == 0) return kEndOfChain;
       const uint32_t start = next;
@@ -132,23 +146,53 @@ class Writer {
     const uint32_t miniFatStart = place(miniFatSectors);
     entries_[0].start = place(miniStreamSectors);
     entries_[0].size = static_cast<uint32_t>(miniStream_.size());
-    std::string large;
     for (DirectoryEntry& e : entries_) {
-      if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
-      e.start = place(SectorsFor(e.size, kSectorSize));
-      large += e.entry->data;
-      Pad(large);
+      if (e.type == kTypeStream && e.size >= kMiniStreamCutoff) e.start = place(SectorsFor(e.size, kSectorSize));
     }
 
-    std::string file = Header(fatSectors, directoryStart, miniFatStart, miniFatSectors);
+    // One buffer of the file's final size: a large stream is copied once, into its place,
+    // or not at all when its own buffer becomes the file's.
+    std::string file;
+    if (!owned_) file.reserve((1 + uint64_t{next}) * kSectorSize);
+    file += Header(static_cast<uint32_t>(fatSectors), static_cast<uint32_t>(difatSectors), directoryStart,
+                   miniFatStart, miniFatSectors);
     for (uint32_t value : fat) AppendU32(file, value);
+    AppendDifat(file, static_cast<uint32_t>(fatSectors), static_cast<uint32_t>(difatSectors));
     for (const DirectoryEntry& e : entries_) AppendEntry(file, e);
     PadDirectory(file);
     for (uint32_t value : miniFat_) AppendU32(file, value);
     if ((file.size() % kSectorSize) != 0) file.resize(file.size() + (kSectorSize - file.size() % kSectorSize), '\xFF');
     file += miniStream_;
     Pad(file);
-    return file + large;
+    const DirectoryEntry* largest = nullptr;
+    for (const DirectoryEntry& e : entries_) {
+      if (e.type == kTypeStream && e.size >= kMiniStreamCutoff && (!largest || e.size > largest->size)) largest = &e;
+    }
+    for (const DirectoryEntry& e : entries_) {
+      if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
+      if (owned_ && &e == largest) {
+        // The tree was handed over (WriteCompoundFile(CfbEntry&&)), so its entries are not
+        // const: the stream moves, and the file so far goes in front of it, in place when
+        // its capacity allows.
+        std::string data = std::move(const_cast<CfbEntry*>(e.entry)->data);
+        data.insert(0, file);
+        file = std::move(data);
+      } else {
+        file += e.entry->data;
+      }
+      Pad(file);
+    }
+    return file;
+  }
+
+  // Each DIFAT sector lists the FAT sectors after the header's, and ends with the next
+  // DIFAT sector's number. They follow the FAT sectors.
+  static void AppendDifat(std::string& out, uint32_t fatSectors, uint32_t difatSectors) {
+    uint32_t listed = kHeaderFatSlots;
+    for (uint32_t d = 0; d < difatSectors; ++d) {
+      for (uint32_t i = 0; i < kDifatEntries; ++i, ++listed) AppendU32(out, listed < fatSectors ? listed : kFree);
+      AppendU32(out, d + 1 < difatSectors ? fatSectors + d + 1 : kEndOfChain);
+    }
   }
 
   static void Pad(std::string& bytes) { bytes.resize(size_t{SectorsFor(bytes.size(), kSectorSize)} * kSectorSize, '\0'); }
@@ -164,7 +208,8 @@ class Writer {
     }
   }
 
-  static std::string Header(uint32_t fatSectors, uint32_t directoryStart, uint32_t miniFatStart, uint32_t miniFatSectors) {
+  static std::string Header(uint32_t fatSectors, uint32_t difatSectors, uint32_t directoryStart, uint32_t miniFatStart,
+                            uint32_t miniFatSectors) {
     std::string header(kSignature, 8);
     header.resize(24, '\0');            // CLSID, zero
     AppendU16(header, 0x003E);          // minor version
@@ -180,8 +225,8 @@ class Writer {
     AppendU32(header, kMiniStreamCutoff);
     AppendU32(header, miniFatStart);
     AppendU32(header, miniFatSectors);
-    AppendU32(header, kEndOfChain);     // no DIFAT sectors
-    AppendU32(header, 0);
+    AppendU32(header, difatSectors ? fatSectors : kEndOfChain);  // the first DIFAT sector follows the FAT
+    AppendU32(header, difatSectors);
     for (uint32_t i = 0; i < kHeaderFatSlots; ++i) AppendU32(header, i < fatSectors ? i : kFree);
     return header;
   }
@@ -211,6 +256,7 @@ class Writer {
     out += entry;
   }
 
+  bool owned_ = false;
   std::vector<DirectoryEntry> entries_;
   std::vector<uint32_t> miniFat_;
   std::string miniStream_;
@@ -218,4 +264,6 @@ class Writer {
 
 }  // namespace
 
-std::string WriteCompoundFile(const CfbEntry& root) { return Writer().Write(root); }
+std::string WriteCompoundFile(const CfbEntry& root) { return Writer().Write(root, false); }
+
+std::string WriteCompoundFile(CfbEntry&& root) { return Writer().Write(root, true); }

@@ -77,17 +77,19 @@ std::string TransformInfo() {
 
 }  // namespace
 
-std::string WriteEncryptedPackageFile(std::string_view encryptionInfo, std::string_view encryptedPackage) {
-  const CfbEntry dataSpaces = CfbEntry::Storage(
+std::string WriteEncryptedPackageFile(std::string_view encryptionInfo, std::string encryptedPackage) {
+  CfbEntry dataSpaces = CfbEntry::Storage(
       kDataSpaces,
       {CfbEntry::Stream("Version", VersionStream()), CfbEntry::Stream("DataSpaceMap", DataSpaceMap()),
        CfbEntry::Storage("DataSpaceInfo", {CfbEntry::Stream(kDataSpaceName, DataSpaceDefinition())}),
        CfbEntry::Storage("TransformInfo",
                          {CfbEntry::Storage(kTransformName, {CfbEntry::Stream("\x06Primary", TransformInfo())})})});
-  const CfbEntry root = CfbEntry::Storage(
-      "Root Entry", {CfbEntry::Stream("EncryptionInfo", std::string(encryptionInfo)),
-                     CfbEntry::Stream("EncryptedPackage", std::string(encryptedPackage)), dataSpaces});
-  return WriteCompoundFile(root);
+  // Moved, not listed in braces: an initializer list would copy the package.
+  std::vector<CfbEntry> entries;
+  entries.push_back(CfbEntry::Stream("EncryptionInfo", std::string(encryptionInfo)));
+  entries.push_back(CfbEntry::Stream("EncryptedPackage", std::move(encryptedPackage)));
+  entries.push_back(std::move(dataSpaces));
+  return WriteCompoundFile(CfbEntry::Storage("Root Entry", std::move(entries)));
 }
 
 EncryptedPackageFile ReadEncryptedPackageFile(std::string_view file) {

@@ -11,7 +11,7 @@ struct EncryptedPackageFile {
 };
 
 // Throws LoaderFormatError for a stream the compound-file writer cannot hold.
-std::string WriteEncryptedPackageFile(std::string_view encryptionInfo, std::string_view encryptedPackage);
+std::string WriteEncryptedPackageFile(std::string_view encryptionInfo, std::string encryptedPackage);
 
 // Throws LoaderFormatError when the file is not a compound file or lacks either stream.
 EncryptedPackageFile ReadEncryptedPackageFile(std::string_view file);

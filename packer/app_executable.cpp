@@ -7,6 +7,7 @@
 #include "packer/pack_error.h"
 #include "packer/pe_resource_update.h"
 #include "packer/resource_section.h"
+#include "packer/size_limits.h"
 
 namespace fs = std::filesystem;
 
@@ -41,8 +42,13 @@ size_t SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tr
       throw BadInput(PathToUtf8(executable.path), error.what());
     }
   }();
+  if (updated.bytes.Size() >= kMaxImageSize) {
+    throw BadInput(PathToUtf8(target), "would be " + std::to_string(updated.bytes.Size()) +
+                                           " bytes: Windows starts an executable only below 2 GiB (" +
+                                           std::to_string(kMaxImageSize) + " bytes); pack less");
+  }
   context.Note(PathToUtf8(target) + ": " + PlacementName(updated.placement) + ", " +
-               std::to_string(updated.bytes.size()) + " bytes");
+               std::to_string(updated.bytes.Size()) + " bytes");
   WriteFileAtomically(target, updated.bytes);
   return updated.bytes.size();
 }

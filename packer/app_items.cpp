@@ -11,7 +11,10 @@
 #include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
 #include "packer/pe_image.h"
+#include "packer/progress.h"
+#include "packer/size_limits.h"
 #include "packer/workbook_check.h"
+#include "packer/workbook_item.h"
 #include "packer/workbook_protection.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +29,8 @@ const std::u16string kErrorNamesHeader = u"English\r\n";
 
 class ItemBuilder {
  public:
-  ItemBuilder(const PackConfig& config, const AddInKit& kit, AppItems& out) : config_(config), kit_(kit), out_(out) {}
+  ItemBuilder(const PackConfig& config, const AddInKit& kit, const PackOptions& options, AppItems& out)
+      : config_(config), kit_(kit), options_(options), out_(out) {}
 
   void Build(double packTime) {
     Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
@@ -48,18 +52,29 @@ class ItemBuilder {
   std::map<uint32_t, std::string>& Items() { return out_.items; }
   void Warn(const std::string& line) { out_.warnings.push_back(line); }
 
-  // The launcher writes an empty workbook item as an empty file, which the host cannot open.
+  // A workbook that is neither encrypted here nor a compound file to look into is
+  // compressed as it is read; the others are read whole.
   void AddWorkbook() {
-    const std::string name = PathToUtf8(config_.workbook);
-    {
-      const FileSource source(config_.workbook);
-      if (source.Size() == 0) throw BadInput(name, "is empty (0 bytes); name the workbook file itself");
-      CheckWorkbook(name, source, false, out_.warnings);
+    const fs::path& file = config_.workbook;
+    const uint64_t size = WorkbookSize(file);
+    // By its contents, before any work: a picture or a workbook of another format under a
+    // workbook's name must fail here, not on the user's machine.
+    CheckWorkbook(PathToUtf8(file), FileSource(file), false, out_.warnings);
+    Progress progress(options_.progress, "packing " + PathToUtf8(file.filename()), size);
+    if (!WorkbookStoredPlain(config_) && !StartsAsCompoundFile(file)) {
+      Items()[ItemId::kWorkbook] = PackWorkbookFile(file, size, options_.itemBudget, progress);
+      return;
     }
-    ProtectedWorkbook packed = ProtectWorkbook(config_, ReadFileBytes(config_.workbook), out_.warnings);
+    std::string workbook = ReadWorkbookFile(file, size, progress);
+    if (WorkbookStoredPlain(config_)) progress.SetLabel("encrypting " + PathToUtf8(file.filename()), 0);
+    ProtectedWorkbook packed = ProtectWorkbook(config_, std::move(workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
-    Items()[ItemId::kWorkbook] =
-        packed.keyItem ? MarkWorkbook(packed.workbook) : PackItem(MarkWorkbook(packed.workbook));
+    if (packed.keyItem) {
+      // The marker goes in front of the encrypted file in its own buffer, which has room for it.
+      Items()[ItemId::kWorkbook] = std::move(packed.workbook.insert(0, MarkWorkbook({})));
+    } else {
+      Items()[ItemId::kWorkbook] = PackItem(MarkWorkbook(packed.workbook));
+    }
     if (packed.keyItem) Items()[ItemId::kWorkbookKey] = PackItem(*packed.keyItem);
   }
 
@@ -170,6 +185,7 @@ class ItemBuilder {
 
   const PackConfig& config_;
   const AddInKit& kit_;
+  const PackOptions& options_;
   AppItems& out_;
 };
 
@@ -195,8 +211,8 @@ AddInKit AuthorKit(const fs::path& folder) {
   return {folder / "addin-x86.dll", folder / "addin-x64.dll", folder};
 }
 
-AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime) {
+AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime, const PackOptions& options) {
   AppItems out;
-  ItemBuilder(config, kit, out).Build(packTime);
+  ItemBuilder(config, kit, options, out).Build(packTime);
   return out;
 }

@@ -3,6 +3,7 @@
 // executable must carry, with placeholders where the application has none.
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,9 +28,16 @@ struct AddInKit {
 // The kit folder an author names with "addinKit".
 AddInKit AuthorKit(const std::filesystem::path& folder);
 
+// How the items are made beyond what the configuration says.
+struct PackOptions {
+  uint64_t itemBudget = UINT64_MAX;     // the most the workbook's item may take
+  std::ostream* progress = nullptr;     // a terminal for the progress line, or none
+};
+
 // Reads every file the configuration and the kit name. `packTime` is an OLE Automation
 // date. Throws PackError (bad input) naming the file at fault.
-AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime);
+AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double packTime,
+                       const PackOptions& options = {});
 
 // The settings record for the configuration (item 1100, plain).
 std::string BuildSettingsRecord(const PackConfig& config, double packTime);

@@ -1,12 +1,14 @@
 #include "packer/cli.h"
 
 #include <functional>
+#include <iostream>
 #include <map>
 #include <new>
 #include <ostream>
 
 #include "packer/config_reference.h"
 #include "packer/pack_error.h"
+#include "packer/progress.h"
 
 namespace {
 
@@ -85,6 +87,7 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
     return static_cast<int>(ExitCode::kBadInput);
   }
   CommandContext context{out, err, executable};
+  context.terminal = &err == &std::cerr && StandardErrorIsTerminal();
   try {
     command->second(std::vector<std::string>(args.begin() + 1, args.end()), context);
     return static_cast<int>(ExitCode::kSuccess);

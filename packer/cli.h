@@ -11,6 +11,7 @@ struct CommandContext {
   std::ostream& err;
   std::filesystem::path executable;  // sheetpack itself, for finding its stubs
   int verbosity = 1;                 // 0 with -q (errors only), 2 with -v
+  bool terminal = false;             // `err` is a terminal: long work shows its progress there
 
   void Warn(const std::string& line) const;   // on err, unless -q
   void Note(const std::string& line) const;   // on err, with -v

@@ -14,7 +14,10 @@
 #include "packer/icon_group.h"
 #include "packer/pack_config.h"
 #include "packer/pack_error.h"
+#include "packer/progress.h"
 #include "packer/shipped_files.h"
+#include "packer/app_size_check.h"
+#include "packer/size_limits.h"
 #include "packer/version_record.h"
 
 namespace fs = std::filesystem;
@@ -165,8 +168,14 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   const AddInKit kit = ChooseAddInKit(config, context);
   RefuseOutputThatIsAnInput(target, *output, configFile, config, kit);
   if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
-  AppItems items = BuildAppItems(config, kit, PackTime());
+  const uint64_t stubSize = stub.image.Bytes().size();
+  CheckInputSizes(config, kit, stubSize);
+  PackOptions options;
+  options.itemBudget = ItemBudget(stubSize);
+  if (context.verbosity >= 1 && context.terminal) options.progress = &context.err;
+  AppItems items = BuildAppItems(config, kit, PackTime(), options);
   for (const std::string& warning : items.warnings) context.Warn(warning);
+  CheckPackedSize(items, config, stubSize);
 
   ResourceTree tree = stub.tree;
   NameTable& packed = tree[ResourceName(PackedItemType())];

@@ -9,6 +9,7 @@
 #include "packer/item_table.h"
 #include "packer/pack_error.h"
 #include "packer/put_item.h"
+#include "packer/size_limits.h"
 
 namespace fs = std::filesystem;
 
@@ -92,6 +93,7 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   const fs::path file = PathFromUtf8(args.positional[0]);
   const uint32_t id = ParseItemId(kPut, args.positional[1]);
   const std::string source = args.positional[2];
+  CheckItemFileSize(PathFromUtf8(source), id == ItemId::kWorkbook ? sizeof kWorkbookMarker : 0);
   std::string content = ReadFileBytes(PathFromUtf8(source));
   // The launcher reads a 0-byte item as a missing one.
   if (content.empty()) throw BadInput(source, "is empty (0 bytes); an item needs at least one byte");

@@ -80,6 +80,12 @@ std::string ReadFileBytes(const fs::path& path) {
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
+  ByteRuns runs;
+  runs.AppendView(bytes);
+  WriteFileAtomically(target, runs);
+}
+
+void WriteFileAtomically(const fs::path& target, const ByteRuns& bytes) {
   const std::string name = PathToUtf8(target);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code error;
@@ -93,7 +99,7 @@ void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) throw PackingFailed(name, std::string("cannot create a file in its folder: ") + std::strerror(errno));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    for (const std::string_view run : bytes.Runs()) out.write(run.data(), static_cast<std::streamsize>(run.size()));
     out.close();
     if (!out) {
       fs::remove(temporary, error);

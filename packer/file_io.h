@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "office/byte_source.h"
+#include "packer/byte_runs.h"
 
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);
@@ -34,3 +35,4 @@ class FileSource : public ByteSource {
 
 // Replaces `target` with `bytes` in one rename. Throws PackError (packing failed).
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+void WriteFileAtomically(const std::filesystem::path& target, const ByteRuns& bytes);

@@ -88,42 +88,46 @@ class ImageWriter {
   }
 
   UpdatedImage Write(const ResourceTree& tree) {
+    overlaySize_ = overlay_.size();
     Plan plan = ChoosePlan(image_);
     if (plan.placement == ResourcePlacement::kNewSection) {
       AppendSection(tree);
     } else {
       RewriteInPlace(tree, plan);
     }
-    FinishHeaders();
-    return {std::move(out_), plan.placement};
+    return {FinishHeaders(), plan.placement};
   }
 
  private:
   void RewriteInPlace(const ResourceTree& tree, const Plan& plan) {
     const PeSection& resource = image_.Sections()[plan.resourceIndex];
-    const std::string data = WriteResourceSection(tree, resource.virtualAddress);
-    const uint32_t rawSize = Checked32(AlignUp(data.size(), image_.FileAlignment()));
-    out_ = image_.Bytes().substr(0, resource.rawOffset) + data;
-    Pad(out_, uint64_t{resource.rawOffset} + rawSize);
-    StoreSectionField(out_, image_, plan.resourceIndex, 8, static_cast<uint32_t>(data.size()));
+    ByteRuns data = WriteResourceSectionRuns(tree, resource.virtualAddress);
+    const uint32_t dataSize = Checked32(data.Size());
+    const uint32_t rawSize = Checked32(AlignUp(dataSize, image_.FileAlignment()));
+    out_ = image_.Bytes().substr(0, resource.rawOffset);
+    tail_.Append(std::move(data));
+    tail_.AppendZeros(rawSize - dataSize);
+    StoreSectionField(out_, image_, plan.resourceIndex, 8, dataSize);
     StoreSectionField(out_, image_, plan.resourceIndex, 16, rawSize);
-    SetDirectory(kDirectoryResource, resource.virtualAddress, static_cast<uint32_t>(data.size()));
+    SetDirectory(kDirectoryResource, resource.virtualAddress, dataSize);
     initializedDataDelta_ = int64_t{rawSize} - resource.rawSize;
-    lastSectionEnd_ = uint64_t{resource.virtualAddress} + data.size();
+    lastSectionEnd_ = uint64_t{resource.virtualAddress} + dataSize;
 
     if (plan.placement == ResourcePlacement::kInPlaceMovingReloc) MoveReloc(plan.relocIndex);
-    out_ += overlay_;
+    tail_.Append(std::move(overlay_));
   }
+
+  uint64_t Size() const { return out_.size() + tail_.Size(); }
 
   // The relocation data holds RVAs of the code it fixes, never of itself, so it moves
   // as it is; only its section header and the directories inside it change.
   void MoveReloc(size_t index) {
     const PeSection& reloc = image_.Sections()[index];
     const uint32_t newAddress = Checked32(AlignUp(lastSectionEnd_, image_.SectionAlignment()));
-    const uint32_t newOffset = Checked32(out_.size());
+    const uint32_t newOffset = Checked32(Size());
     if (reloc.rawSize) {
-      out_ += image_.Bytes().substr(reloc.rawOffset, reloc.rawSize);
-      Pad(out_, AlignUp(out_.size(), image_.FileAlignment()));
+      tail_.Append(image_.Bytes().substr(reloc.rawOffset, reloc.rawSize));
+      tail_.AppendZeros(AlignUp(Size(), image_.FileAlignment()) - Size());
     }
     StoreSectionField(out_, image_, index, 12, newAddress);
     StoreSectionField(out_, image_, index, 20, reloc.rawSize ? newOffset : 0);
@@ -144,18 +148,19 @@ class ImageWriter {
     uint64_t end = 0;
     for (const PeSection& section : sections) end = uint64_t{section.virtualAddress} + section.VirtualSpan();
     const uint32_t address = Checked32(AlignUp(end ? end : image_.SizeOfHeaders(), image_.SectionAlignment()));
-    const std::string data = WriteResourceSection(tree, address);
-    const uint32_t rawSize = Checked32(AlignUp(data.size(), image_.FileAlignment()));
+    ByteRuns data = WriteResourceSectionRuns(tree, address);
+    const uint32_t dataSize = Checked32(data.Size());
+    const uint32_t rawSize = Checked32(AlignUp(dataSize, image_.FileAlignment()));
 
     out_ = image_.Bytes().substr(0, overlayStart_);
     Pad(out_, AlignUp(out_.size(), image_.FileAlignment()));
     const uint32_t rawOffset = Checked32(out_.size());
-    out_ += data;
-    Pad(out_, uint64_t{rawOffset} + rawSize);
-    out_ += overlay_;
+    tail_.Append(std::move(data));
+    tail_.AppendZeros(rawSize - dataSize);
+    tail_.Append(std::move(overlay_));
 
     std::string header(".rsrc\0\0\0", 8);
-    AppendU32(header, static_cast<uint32_t>(data.size()));
+    AppendU32(header, dataSize);
     AppendU32(header, address);
     AppendU32(header, rawSize);
     AppendU32(header, rawOffset);
@@ -163,9 +168,9 @@ class ImageWriter {
     AppendU32(header, kInitializedDataReadable);
     out_.replace(headerOffset, kSectionHeaderSize, header);
     StoreU16At(out_, image_.CoffHeaderOffset() + 2, static_cast<uint16_t>(sections.size() + 1));
-    SetDirectory(kDirectoryResource, address, static_cast<uint32_t>(data.size()));
+    SetDirectory(kDirectoryResource, address, dataSize);
     initializedDataDelta_ = rawSize;
-    lastSectionEnd_ = uint64_t{address} + data.size();
+    lastSectionEnd_ = uint64_t{address} + dataSize;
   }
 
   // A new section header needs 40 unused bytes between the section table and the
@@ -186,7 +191,7 @@ class ImageWriter {
     StoreU32At(out_, image_.DirectoryOffset(index) + 4, size);
   }
 
-  void FinishHeaders() {
+  ByteRuns FinishHeaders() {
     const size_t optional = image_.OptionalHeaderOffset();
     StoreU32At(out_, optional + 56, Checked32(AlignUp(lastSectionEnd_, image_.SectionAlignment())));
     const int64_t initialized = int64_t{ReadU32At(out_, optional + 8)} + initializedDataDelta_;
@@ -194,20 +199,29 @@ class ImageWriter {
 
     // A COFF symbol table stored after the sections moves with the overlay.
     const size_t symbols = ReadU32At(out_, image_.CoffHeaderOffset() + 8);
-    const size_t newOverlayStart = out_.size() - overlay_.size();
+    const uint64_t newOverlayStart = Size() - overlaySize_;
     if (symbols >= overlayStart_) {
       StoreU32At(out_, image_.CoffHeaderOffset() + 8, Checked32(symbols - overlayStart_ + newOverlayStart));
     }
     if (stripCertificate_) SetDirectory(kDirectorySecurity, 0, 0);
-    Checked32(out_.size());
-    StoreU32At(out_, image_.ChecksumOffset(), ComputePeChecksum(out_, image_.ChecksumOffset()));
+    Checked32(Size());
+    PeChecksum checksum(image_.ChecksumOffset());
+    checksum.Add(out_);
+    for (const std::string_view run : tail_.Runs()) checksum.Add(run);
+    StoreU32At(out_, image_.ChecksumOffset(), checksum.Finish());
+    ByteRuns file;
+    file.Append(std::move(out_));
+    file.Append(std::move(tail_));
+    return file;
   }
 
   const PeImage& image_;
   size_t overlayStart_ = 0;
   std::string overlay_;
+  uint64_t overlaySize_ = 0;
   bool stripCertificate_ = false;
-  std::string out_;
+  std::string out_;      // the file up to the resource section: every header field lies here
+  ByteRuns tail_;        // the rest, the resources' data by reference
   int64_t initializedDataDelta_ = 0;
   uint64_t lastSectionEnd_ = 0;
 };

@@ -6,6 +6,7 @@
 // data after the last section (the overlay) is carried over unchanged.
 #include <string>
 
+#include "packer/byte_runs.h"
 #include "packer/pe_image.h"
 #include "packer/resource_tree.h"
 
@@ -15,8 +16,9 @@ enum class ResourcePlacement {
   kNewSection,          // a new resource section was appended
 };
 
+// The new file holds the tree's data by reference: the tree must outlive it.
 struct UpdatedImage {
-  std::string bytes;
+  ByteRuns bytes;
   ResourcePlacement placement;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "packer/byte_runs.h"
 #include "packer/pe_image.h"
 #include "packer/resource_tree.h"
 
@@ -15,3 +16,5 @@ ResourceTree ReadResourceTree(const PeImage& image);
 // The directory tables, data entries, names and data of `tree`, for a section whose
 // first byte has the RVA `sectionRva`. Time stamps are 0, so equal trees give equal bytes.
 std::string WriteResourceSection(const ResourceTree& tree, uint32_t sectionRva);
+// The same section with the resources' data held by reference: `tree` must outlive it.
+ByteRuns WriteResourceSectionRuns(const ResourceTree& tree, uint32_t sectionRva);

@@ -57,7 +57,7 @@ class NamePool {
 
 }  // namespace
 
-std::string WriteResourceSection(const ResourceTree& tree, uint32_t sectionRva) {
+ByteRuns WriteResourceSectionRuns(const ResourceTree& tree, uint32_t sectionRva) {
   // Offsets of every table, known before any entry that points at one is written.
   size_t tablesSize = TableSize(tree.size());
   size_t leafCount = 0;
@@ -73,7 +73,6 @@ std::string WriteResourceSection(const ResourceTree& tree, uint32_t sectionRva) 
 
   std::string tables;
   std::string dataEntries;
-  std::string data;
   size_t nextNameTable = TableSize(tree.size());
   size_t nextLanguageTable = nextNameTable;
   for (const auto& entry : tree) nextLanguageTable += TableSize(entry.second.size());
@@ -114,13 +113,20 @@ std::string WriteResourceSection(const ResourceTree& tree, uint32_t sectionRva) 
     AppendU32(dataEntries, static_cast<uint32_t>(leaf->bytes.size()));
     AppendU32(dataEntries, leaf->codePage);
     AppendU32(dataEntries, 0);
-    data += leaf->bytes;
-    data.resize(Align4(data.size()), '\0');
     dataOffset += Align4(leaf->bytes.size());
   }
 
-  std::string section = tables + dataEntries + names.Bytes();
-  section.resize(Align4(section.size()), '\0');
-  section += data;
+  std::string head = tables + dataEntries + names.Bytes();
+  head.resize(Align4(head.size()), '\0');
+  ByteRuns section;
+  section.Append(std::move(head));
+  for (const ResourceData* leaf : leaves) {
+    section.AppendView(leaf->bytes);
+    section.AppendZeros(Align4(leaf->bytes.size()) - leaf->bytes.size());
+  }
   return section;
+}
+
+std::string WriteResourceSection(const ResourceTree& tree, uint32_t sectionRva) {
+  return WriteResourceSectionRuns(tree, sectionRva).Flatten();
 }

@@ -77,8 +77,8 @@ ProtectedWorkbook ProtectWorkbook(const PackConfig& config, std::string workbook
   }
   const std::string password = LoadOrCreateWorkbookPassword(config.keyFile, warnings);
   try {
-    std::string encrypted =
-        EncryptWorkbookPackage(workbook, Utf8ToUtf16(password), EncryptionSeedsFor(password, workbook));
+    const EncryptionSeeds seeds = EncryptionSeedsFor(password, workbook);
+    std::string encrypted = EncryptWorkbookPackage(std::move(workbook), Utf8ToUtf16(password), seeds);
     return {std::move(encrypted), MaskWorkbookKey(password)};
   } catch (const LoaderFormatError& error) {
     throw BadInput(name, std::string("cannot be encrypted: ") + error.what());

@@ -67,6 +67,45 @@ TEST(CompoundFile, HeaderOfVersionThree) {
   for (uint32_t i = 0; i < 109; ++i) EXPECT_EQ(ReadU32At(file, 0x4C + 4 * i), i < fatSectors ? i : 0xFFFFFFFFu);
 }
 
+// Past 109 FAT sectors (about 7 MB) the header cannot list them all: DIFAT sectors list
+// the rest, chained, and the FAT marks them. Sizes around each step of the chain.
+TEST(CompoundFile, DifatSectorsListTheFatPastTheHeader) {
+  for (const size_t size : {size_t{109 * 128 * 512 - 8192}, size_t{109 * 128 * 512 + 1}, size_t{(109 + 127) * 128 * 512 + 1}}) {
+    SCOPED_TRACE(size);
+    const CfbEntry written = CfbEntry::Storage("", {CfbEntry::Stream("EncryptedPackage", Pattern(size, 'p')),
+                                                    CfbEntry::Stream("small", "bytes")});
+    const std::string file = WriteCompoundFile(written);
+    ExpectSameTree(written, ReadCompoundFile(file), "");
+    const uint32_t fatSectors = ReadU32At(file, cfb::kHeaderFatSectorCount);
+    const uint32_t difatSectors = ReadU32At(file, cfb::kHeaderDifatSectorCount);
+    EXPECT_GE(uint64_t{fatSectors} * 128, file.size() / 512 - 1);
+    EXPECT_EQ(difatSectors, fatSectors <= 109 ? 0u : (fatSectors - 109 + 126) / 127);
+    uint32_t difat = ReadU32At(file, cfb::kHeaderFirstDifatSector);
+    for (uint32_t d = 0; d < difatSectors; ++d) {
+      ASSERT_EQ(difat, fatSectors + d);
+      EXPECT_EQ(ReadU32At(file, 512 + 4 * size_t{difat}), cfb::kDifatSector);  // the FAT lies from sector 0 on
+      difat = ReadU32At(file, 512 + 512 * size_t{difat} + 508);
+    }
+    EXPECT_EQ(difat, cfb::kEndOfChain);
+  }
+}
+
+// A tree handed over gives the same file, built in the first large stream's own buffer
+// when its capacity has room for the rest: a large workbook is never copied.
+TEST(CompoundFile, AHandedOverTreeIsWrittenInItsStreamsBuffer) {
+  std::string stream = Pattern(300000, 'p');
+  stream.reserve(stream.size() + 64 * 1024);
+  const char* buffer = stream.data();
+  CfbEntry tree = CfbEntry::Storage("", {CfbEntry::Stream("small", "bytes"), CfbEntry::Stream("tail", Pattern(5000, 't'))});
+  const std::string copied = WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Stream("small", "bytes"),
+                                                                      CfbEntry::Stream("tail", Pattern(5000, 't')),
+                                                                      CfbEntry::Stream("Package", stream)}));
+  tree.children.push_back(CfbEntry::Stream("Package", std::move(stream)));
+  const std::string taken = WriteCompoundFile(std::move(tree));
+  EXPECT_EQ(taken, copied);
+  EXPECT_EQ(taken.data(), buffer);
+}
+
 // Siblings come back in the order of the format: shorter names first, then by upper case.
 TEST(CompoundFile, SiblingsInNameOrder) {
   const CfbEntry root = CfbEntry::Storage("", {CfbEntry::Stream("dir", "1"), CfbEntry::Stream("_VBA_PROJECT", "2"),

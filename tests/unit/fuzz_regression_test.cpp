@@ -42,7 +42,7 @@ void CheckPeFile(const std::string& bytes) {
   } catch (const PeFormatError&) {
     return;
   }
-  EXPECT_EQ(ReadResourceTree(PeImage(updated.bytes)), tree);
+  EXPECT_EQ(ReadResourceTree(PeImage(updated.bytes.Flatten())), tree);
 }
 
 // The icon harness's input: one byte telling the length of the stub's old icon group,

@@ -47,7 +47,7 @@ TEST(PackItem, WritesTheHeaderAndAZlibStream) {
   EXPECT_EQ(ReadU32At(packed, 12), packed.size() - 24);
   EXPECT_EQ(ReadU32At(packed, 16), kText.size());
   EXPECT_EQ(ReadU32At(packed, 20), 0u);
-  EXPECT_EQ(packed.substr(24, 2), "\x78\x9C");  // default level
+  EXPECT_EQ(packed.substr(24, 2), "\x78\x5E");  // a zlib stream of level 2 to 5
   std::string out;
   ASSERT_TRUE(UnpackContainer(packed, out));
   EXPECT_EQ(out, kText);
@@ -201,6 +201,32 @@ TEST(PackedItemMarkers, NeedFourMatchingBytes) {
   EXPECT_TRUE(HasWorkbookMarker("\x92\x10\x75\x30workbook"));
   EXPECT_FALSE(HasWorkbookMarker("\x92\x10\x75"));
   EXPECT_FALSE(HasWorkbookMarker("\x30\x75\x10\x92"));
+}
+
+// The packer feeds a large workbook in pieces as it reads it: any split gives the same
+// container as the whole, and a size that does not match what was announced is an error.
+TEST(ItemPacker, PiecesGiveTheContainerOfTheWhole) {
+  std::string item;
+  for (uint32_t i = 0; i < 300000; ++i) item += static_cast<char>(i * 7919 % 251);
+  const std::string whole = PackItem(item);
+  for (const size_t piece : {size_t{1}, size_t{4095}, size_t{65536}, item.size()}) {
+    SCOPED_TRACE(piece);
+    ItemPacker packer(item.size());
+    for (size_t at = 0; at < item.size(); at += piece) packer.Add(std::string_view(item).substr(at, piece));
+    EXPECT_EQ(packer.Finish(), whole);
+  }
+  std::string out;
+  ASSERT_TRUE(UnpackContainer(whole, out));
+  EXPECT_EQ(out, item);
+
+  ItemPacker shorter(10);
+  shorter.Add("123456789");
+  EXPECT_THROW(shorter.Finish(), std::runtime_error);
+  ItemPacker longer(3);
+  EXPECT_THROW(longer.Add("1234"), std::runtime_error);
+  // The 32-bit inflated size: refused before anything is allocated or read.
+  EXPECT_THROW(ItemPacker(kMaxPackedItemSize + 1), std::invalid_argument);
+  EXPECT_THROW(ItemPacker(0), std::invalid_argument);
 }
 
 }  // namespace

@@ -76,13 +76,14 @@ TEST(PackerResourceUpdate, KeepsEveryLayoutValid) {
         const ResourceTree tree = TreeOf(itemSize);
         const UpdatedImage updated = ReplaceResources(before, tree, false);
         EXPECT_EQ(updated.placement, c.expected);
+        const std::string bytes = updated.bytes.Flatten();
 
-        const PeImage after(updated.bytes);  // checks order, overlap and bounds again
+        const PeImage after(bytes);  // checks order, overlap and bounds again
         EXPECT_EQ(ReadResourceTree(after), tree);
         const size_t optional = after.OptionalHeaderOffset();
-        EXPECT_EQ(ReadU32At(updated.bytes, after.ChecksumOffset()),
-                  ComputePeChecksum(updated.bytes, after.ChecksumOffset()));
-        EXPECT_EQ(updated.bytes.substr(updated.bytes.size() - kOverlay.size()), kOverlay);
+        EXPECT_EQ(ReadU32At(bytes, after.ChecksumOffset()),
+                  ComputePeChecksum(bytes, after.ChecksumOffset()));
+        EXPECT_EQ(bytes.substr(bytes.size() - kOverlay.size()), kOverlay);
         EXPECT_EQ(after.Sections().size(),
                   before.Sections().size() + (c.expected == ResourcePlacement::kNewSection ? 1 : 0));
 
@@ -92,16 +93,16 @@ TEST(PackerResourceUpdate, KeepsEveryLayoutValid) {
           EXPECT_EQ(section.rawSize % 0x200, 0u) << section.name;
           if (section.characteristics & 0x40) initialized += section.rawSize;
         }
-        EXPECT_EQ(ReadU32At(updated.bytes, optional + 8), initialized) << "SizeOfInitializedData";
+        EXPECT_EQ(ReadU32At(bytes, optional + 8), initialized) << "SizeOfInitializedData";
         const PeSection& last = after.Sections().back();
-        EXPECT_EQ(ReadU32At(updated.bytes, optional + 56), AlignUp(last.virtualAddress + last.VirtualSpan(), 0x1000))
+        EXPECT_EQ(ReadU32At(bytes, optional + 56), AlignUp(last.virtualAddress + last.VirtualSpan(), 0x1000))
             << "SizeOfImage";
 
         const PeSection* code = Named(after, ".text");
         EXPECT_EQ(code->virtualAddress, 0x1000u);
-        EXPECT_EQ(updated.bytes.substr(code->rawOffset, kCode.size()), kCode);
+        EXPECT_EQ(bytes.substr(code->rawOffset, kCode.size()), kCode);
         if (const PeSection* reloc = Named(after, ".reloc")) {
-          EXPECT_EQ(updated.bytes.substr(reloc->rawOffset, kRelocs.size()), kRelocs);
+          EXPECT_EQ(bytes.substr(reloc->rawOffset, kRelocs.size()), kRelocs);
           EXPECT_EQ(after.Directory(kDirectoryBaseReloc).rva, reloc->virtualAddress + 4);
           EXPECT_EQ(after.Directory(kDirectoryBaseReloc).size, 8u);
         }
@@ -138,11 +139,11 @@ TEST(PackerResourceUpdate, SignedImageNeedsStripping) {
     EXPECT_THAT(error.what(), testing::HasSubstr("--strip-signature"));
   }
 
-  const UpdatedImage stripped = ReplaceResources(image, TreeOf(10), true);
-  const PeImage after(stripped.bytes);
+  const std::string stripped = ReplaceResources(image, TreeOf(10), true).bytes.Flatten();
+  const PeImage after(stripped);
   EXPECT_EQ(after.Directory(kDirectorySecurity).size, 0u);
   EXPECT_EQ(after.Directory(kDirectorySecurity).rva, 0u);
-  EXPECT_EQ(stripped.bytes.substr(after.EndOfSectionData()), kOverlay);
+  EXPECT_EQ(stripped.substr(after.EndOfSectionData()), kOverlay);
 }
 
 }  // namespace
