@@ -50,7 +50,7 @@ size_t SaveExecutable(const LoadedExecutable& executable, const ResourceTree& tr
   context.Note(PathToUtf8(target) + ": " + PlacementName(updated.placement) + ", " +
                std::to_string(updated.bytes.Size()) + " bytes");
   WriteFileAtomically(target, updated.bytes);
-  return updated.bytes.size();
+  return updated.bytes.Size();
 }
 
 std::string MachineName(uint16_t machine) {

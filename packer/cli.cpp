@@ -65,8 +65,7 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
     return RunSheetpack(reordered, executable, out, err);
   }
   if (args[0] == "--version") {
-    out << "sheetpack " << SHEETPACK_VERSION << "
-";
+    out << "sheetpack " << SHEETPACK_VERSION << "\n";
     return static_cast<int>(ExitCode::kSuccess);
   }
   if (args[0] == "help" && args.size() == 2 && args[1] == "config") {

@@ -52,7 +52,10 @@ const std::vector<ConfigKeyHelp>& ConfigKeyDescriptions() {
       {"versionInfo", "object of texts: productName, fileDescription, company, copyright",
        "the executable's version record"},
       {"savedStateLocation", "\"user\" (default) or \"beside\"", "where the saved state is kept"},
-      {"protectWorkbook", "true (default) or false", "encrypt the packaged .xlsm/.xlsb workbook with the password"},
+      {"protectWorkbook", "true (default) or false",
+       "encrypt the packaged .xlsm/.xlsb workbook with the application's key (CONFIG.sheetpack-key)"},
+      {"onUpdate", "\"ask\" (default), \"keepUserWorkbook\" or \"useNewWorkbook\"",
+       "what a new version does with the workbook its users saved with an earlier one"},
       {"options.splash", "true or false", "show the splash picture while the host starts"},
       {"options.singleInstance", "true or false", "only one copy of the application may run"},
       {"options.savedState", "true or false", "keep the application's state, written at every save"},
@@ -77,6 +80,7 @@ const std::vector<OverrideHelp>& OverrideNumbers() {
       {OverrideKey::kContactSubject, "subject of the contact mail"},
       {OverrideKey::kContactBody, "body of the contact mail"},
       {OverrideKey::kAlreadyRunning, "the application is already running"},
+      {OverrideKey::kUpdateQuestion, "the question after an update of a saved-state application"},
   };
   return numbers;
 }

@@ -65,7 +65,7 @@ def test_encrypted_workbook_life_and_the_next_version(scenario, sheetpack, stub,
     assert decrypt(saved, password) == workbook + USER_SAVE.encode()
 
     # Version 2 from the same folder (the same key file) opens the state version 1 saved.
-    config["version"] = "2.0.0"
+    config.update(version="2.0.0", onUpdate="keepUserWorkbook")
     program = pack_application(sheetpack, tmp_path, config, stub)
     scenario.host(userCloses="window", userDelay=500)
     journal = launch(scenario, program)

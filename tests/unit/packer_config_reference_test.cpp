@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "core/text/message_texts.h"
 #include "packer/pack_config.h"
 #include "packer/pack_error.h"
 
@@ -41,6 +42,14 @@ TEST(ConfigReference, DescribesEveryKeyTheParserTakesAndNoOther) {
     EXPECT_NE(*help.meaning, '\0') << help.key;
   }
   EXPECT_EQ(described, ParserKeys());
+}
+
+TEST(ConfigReference, DescribesEveryOverrideNumberThePackerTakes) {
+  std::set<int> described;
+  for (const OverrideHelp& number : OverrideNumbers()) {
+    EXPECT_TRUE(described.insert(number.key).second) << number.key << " described twice";
+  }
+  EXPECT_EQ(described, std::set<int>(std::begin(OverrideKey::kAll), std::end(OverrideKey::kAll)));
 }
 
 TEST(ConfigReference, ListsEveryKeyOptionBitAndOverrideNumber) {
