@@ -2,6 +2,7 @@
 planted beside the executable. Whatever the damage, the launcher must not crash or
 hang, must say what the item's rule says (the settings warning, the add-in warning) or
 go on with what it can use, and must leave nothing behind in the temporary folder."""
+import os
 import shutil
 import struct
 import subprocess
@@ -286,6 +287,10 @@ def plant_saved_state(app, kind):
     valid = saved_state(settings, WORKBOOK_MARKER + SAVED_WORKBOOK)
     if kind == "valid":
         path.write_bytes(valid)
+    elif kind == "another-owner":
+        # Left by another account in a folder several users can write: never taken.
+        path.write_bytes(valid)
+        os.chown(path, 65534, 65534)
     elif kind == "truncated":
         path.write_bytes(valid[:len(valid) // 2])
     elif kind == "header-only":
@@ -302,8 +307,8 @@ def plant_saved_state(app, kind):
     return path
 
 
-@pytest.mark.parametrize("kind", ["valid", "truncated", "header-only", "lengths-wrap", "extra-length-wraps",
-                                  "directory"])
+@pytest.mark.parametrize("kind", ["valid", "another-owner", "truncated", "header-only", "lengths-wrap",
+                                  "extra-length-wraps", "directory"])
 def test_saved_state_file_beside_the_executable(scenario, make_app, kind):
     app = make_app(options={"savedState": True})
     planted = plant_saved_state(app, kind)
