@@ -5,34 +5,16 @@ encrypted, and version 2 built from the same configuration folder opens what ver
 user saved. The host's journal shows each open and the check's outcome, never the password."""
 import io
 import subprocess
-import zipfile
 
 import msoffcrypto
 import pytest
 
-from harness import pack_application
+from encryption import decrypt
+from harness import pack_application, workbooks
 from launch_support import folder_files
 from test_runtime import HOST_CLASS, USER_SAVE, saved_workbook, workbook_opens
 
 TITLE = "Encrypted Life"
-
-
-def package_workbook():
-    out = io.BytesIO()
-    with zipfile.ZipFile(out, "w") as z:
-        z.writestr("[Content_Types].xml", '<?xml version="1.0" encoding="UTF-8"?><Types xmlns='
-                   '"http://schemas.openxmlformats.org/package/2006/content-types"/>')
-        z.writestr("xl/workbook.xml", '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns='
-                   '"http://schemas.openxmlformats.org/spreadsheetml/2006/main"/>')
-    return out.getvalue()
-
-
-def decrypt(data, password):
-    office = msoffcrypto.OfficeFile(io.BytesIO(data))
-    office.load_key(password=password, verify_password=True)
-    out = io.BytesIO()
-    office.decrypt(out, verify_integrity=True)
-    return out.getvalue()
 
 
 def launch(scenario, program):
@@ -45,7 +27,7 @@ def launch(scenario, program):
 
 
 def test_encrypted_workbook_life_and_the_next_version(scenario, sheetpack, stub, runtime_kit, tmp_path):
-    workbook = package_workbook()
+    workbook = workbooks.ooxml("xlsm", cell="encrypted at rest")
     (tmp_path / "Book.xlsm").write_bytes(workbook)
     config = {"title": TITLE, "workbook": "Book.xlsm", "addinKit": str(runtime_kit), "version": "1.0.0",
               "protectWorkbook": True, "options": {"savedState": True}, "savedStateLocation": "beside"}
@@ -74,7 +56,7 @@ def test_encrypted_workbook_life_and_the_next_version(scenario, sheetpack, stub,
 
 
 def test_wrong_password_is_refused_as_the_host_refuses_it(scenario, sheetpack, stub, runtime_kit, tmp_path):
-    (tmp_path / "Book.xlsm").write_bytes(package_workbook())
+    (tmp_path / "Book.xlsm").write_bytes(workbooks.ooxml("xlsm", cell="encrypted at rest"))
     config = {"title": TITLE, "workbook": "Book.xlsm", "addinKit": str(runtime_kit), "protectWorkbook": True}
     program = pack_application(sheetpack, tmp_path, config, stub)
     # A key item that unmasks to another password: the host's verifier refuses it.

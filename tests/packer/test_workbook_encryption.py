@@ -11,6 +11,7 @@ import msoffcrypto
 import pytest
 
 from conftest import WORKBOOK_MARKER, build, extract, inspect_json
+from encryption import decrypt
 
 
 def macro_workbook(cells=200):
@@ -68,14 +69,6 @@ def packaged_workbook(sheetpack, exe):
     item = extract(sheetpack, exe, "1020")
     assert item.startswith(WORKBOOK_MARKER)
     return item[len(WORKBOOK_MARKER):]
-
-
-def decrypt(data, password):
-    office = msoffcrypto.OfficeFile(io.BytesIO(data))
-    office.load_key(password=password, verify_password=True)
-    out = io.BytesIO()
-    office.decrypt(out, verify_integrity=True)
-    return out.getvalue()
 
 
 def test_outside_reader_decrypts_the_authors_file(sheetpack, protected_app, tmp_path, capsys):

@@ -54,6 +54,14 @@ class ResidentEvent : public LauncherStateTest {
 
   OwnWindow hostWindow;
 
+  // A host of another process that shows a window: the bare stub, with its box about the
+  // missing settings. Its window becomes the host window (null when none came).
+  PROCESS_INFORMATION StartHostWithAWindow() {
+    PROCESS_INFORMATION host = StartProcess(StubPath(), L"\"" + StubPath() + L"\"");
+    state.hostWindow = WaitForMessageBox(host.dwProcessId, 20000).window;
+    return host;
+  }
+
   // What the add-in does: open the event by the name built from the launcher's id.
   void Signal() {
     std::wstring name = ToWide(ResidentEventName(GetCurrentProcessId()));
@@ -123,10 +131,8 @@ TEST_F(ResidentEvent, WithoutTheHostsProcessTheWaitLastsUntilASignal) {
 TEST_F(ResidentEvent, ASignalDoesNotEndTheWaitWhileTheHostsProcessRuns) {
   // The add-in signals once the state is written; the host may go on with the user's own
   // workbooks, which still need the workspace's add-in.
-  PROCESS_INFORMATION host = StartProcess(StubPath(), L"\"" + StubPath() + L"\"");
-  ShownMessageBox box = WaitForMessageBox(host.dwProcessId, 20000);
-  ASSERT_NE(box.window, nullptr);
-  state.hostWindow = box.window;
+  PROCESS_INFORMATION host = StartHostWithAWindow();
+  ASSERT_NE(state.hostWindow, nullptr);
   SetOptions(OPT_SAVED_STATE);
   ASSERT_TRUE(CreateResidentEvent(state));
   ASSERT_TRUE(state.hostProcess);
@@ -148,12 +154,9 @@ TEST_F(ResidentEvent, ASignalDoesNotEndTheWaitWhileTheHostsProcessRuns) {
 
 TEST_F(ResidentEvent, TheWaitEndsWhenTheHostsProcessEnds) {
   // The add-in never signals (it never loaded, or the host crashed or was killed): the
-  // launcher must not wait for ever. The host here is a process that shows a window:
-  // the bare stub, with its box about the missing settings.
-  PROCESS_INFORMATION host = StartProcess(StubPath(), L"\"" + StubPath() + L"\"");
-  ShownMessageBox box = WaitForMessageBox(host.dwProcessId, 20000);
-  ASSERT_NE(box.window, nullptr);
-  state.hostWindow = box.window;
+  // launcher must not wait for ever.
+  PROCESS_INFORMATION host = StartHostWithAWindow();
+  ASSERT_NE(state.hostWindow, nullptr);
   SetOptions(OPT_SAVED_STATE);
   ASSERT_TRUE(CreateResidentEvent(state));
   ASSERT_TRUE(state.hostProcess);
