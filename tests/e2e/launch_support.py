@@ -140,8 +140,9 @@ class Shelf:
                 (folder / file_name).write_bytes(data)
             settings = {"title": "Outcomes", "workbook": "Book.xlsm", "addinKit": str(self.kit), **config}
             app = Packed(self.packer, pack_application(self.packer, folder, settings, self.stub))
+            # Planted on purpose, so stored as given: put checks what it stores otherwise.
             for item, data in (plant or {}).items():
-                app.put(item, data)
+                app.put(item, data, raw=True)
             self.apps[name] = app
         return self.apps[name]
 

@@ -10,11 +10,11 @@ import struct
 import olefile
 import pytest
 
-from harness import windows_path
+from harness import windows_path, workbooks
 from launch_support import Packed, events, workspace_of
 
 FOLDER = "Łódź 東京"
-WORKBOOK = bytes(range(256)) * 20
+WORKBOOK = workbooks.ooxml("xlsm", cell="Wide")
 
 
 @pytest.fixture
