@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       SplitArguments(Utf16LeBytesToString(std::string_view(reinterpret_cast<const char*>(data), size)));
 
   const CleanupRequest cleanup = ScanCleanupMode(args);
-  FUZZ_CHECK(!cleanup.active || !cleanup.first.empty() || !cleanup.second.empty());
+  // Cleanup mode always has something to act on: a file, or the host's process to wait for
+  // (a watcher whose launch left no file still must not start the application).
+  FUZZ_CHECK(!cleanup.active || !cleanup.first.empty() || !cleanup.second.empty() || cleanup.waitsForHost);
 
   ScanRunArguments(args, GetText(TextId::kSilentStartPrefix));
   for (const std::u16string& arg : args) CheckAgainstWcstoll(arg);
