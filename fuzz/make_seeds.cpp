@@ -21,6 +21,7 @@
 #include "office/ovba_compression.h"
 #include "office/vba_project.h"
 #include "packer/resource_section.h"
+#include "compound_file_fixture.h"
 #include "packer_pe_fixture.h"
 #include "zip_fixture.h"
 
@@ -221,17 +222,7 @@ void HostileLoaderSeeds() {
   Seed("loader_workbook", "module-stream-named-twice",
        WriteCompoundFile(CfbEntry::Storage("", {CfbEntry::Storage(kVbaProjectStorage, std::move(project))})));
 
-  constexpr uint32_t kEntries = 300;
-  std::vector<CfbEntry> streams;
-  for (uint32_t i = 0; i < kEntries; ++i) streams.push_back(CfbEntry::Stream("e" + std::to_string(i), ""));
-  std::string list = WriteCompoundFile(CfbEntry::Storage("", std::move(streams)));
-  const size_t entries = (size_t{ReadU32At(list, 0x30)} + 1) * 512;
-  StoreU32At(list, entries + 0x4C, 1);  // the root's tree starts at entry 1
-  for (uint32_t id = 1; id <= kEntries; ++id) {
-    StoreU32At(list, entries + id * 128 + 0x44, id < kEntries ? id + 1 : 0xFFFFFFFF);
-    StoreU32At(list, entries + id * 128 + 0x48, 0xFFFFFFFF);
-  }
-  Seed("loader_workbook", "directory-as-one-long-list", list);
+  Seed("loader_workbook", "directory-as-one-long-list", DirectoryAsOneLongList(300));
 }
 
 // The written loader, a compound file with a stream of each size class, and the

@@ -8,6 +8,7 @@
 #include "core/encoding/utf.h"
 #include "office/compound_file_layout.h"
 #include "office/loader_format_error.h"
+#include "compound_file_fixture.h"
 
 namespace {
 
@@ -222,16 +223,8 @@ TEST(CompoundFile, RejectsDamagedFiles) {
 // Thousands of entries linked by their left links alone: a tree walk that recursed once per
 // link would exhaust the stack; the walk keeps its own.
 TEST(CompoundFile, ReadsADirectoryLinkedAsOneLongList) {
-  constexpr int kEntries = 20000;
-  std::vector<CfbEntry> streams;
-  for (int i = 0; i < kEntries; ++i) streams.push_back(CfbEntry::Stream("e" + std::to_string(i), ""));
-  std::string file = WriteCompoundFile(CfbEntry::Storage("", std::move(streams)));
-  const size_t directory = (size_t{ReadU32At(file, 0x30)} + 1) * 512;
-  StoreU32At(file, directory + 0x4C, 1);  // the root's tree starts at entry 1
-  for (uint32_t id = 1; id <= kEntries; ++id) {
-    StoreU32At(file, directory + id * 128 + 0x44, id < kEntries ? id + 1 : 0xFFFFFFFF);
-    StoreU32At(file, directory + id * 128 + 0x48, 0xFFFFFFFF);
-  }
+  constexpr uint32_t kEntries = 20000;
+  const std::string file = DirectoryAsOneLongList(kEntries);
   EXPECT_EQ(ReadCompoundFile(file).children.size(), size_t{kEntries});
 }
 
