@@ -7,6 +7,10 @@ build/native/packer/sheetpack). What a scenario needs and does not find fails it
 scripts/test builds everything before it runs these tests. Where this Wine runs no 32-bit
 programs, the scenarios of a 32-bit stub or host are skipped with the reason
 SHEETPACK_NO_WINE32 gives, or that of the probe.
+
+Where the 32-bit side runs under an emulator (SHEETPACK_WINE32_EMULATED, set by
+scripts/test), only the scenarios marked `x86_every_run` run their 32-bit cases, with
+their time limits stretched; SHEETPACK_ALL_32_BIT=1 runs every 32-bit case.
 """
 import os
 import shutil
@@ -15,8 +19,9 @@ from pathlib import Path
 
 import pytest
 
-from harness import (PRESETS, REPO, DriverJournal, HostRegistration, Wine, pack_application, read_journal,
-                     windows_path)
+import harness
+from harness import (EMULATED_TIME_SCALE, PRESETS, REPO, DriverJournal, HostRegistration, Wine, pack_application,
+                     read_journal, scaled, windows_path)
 
 RUN_TIMEOUT_S = 90  # one program run, from start to its end
 BITNESSES = list(PRESETS)
@@ -53,9 +58,30 @@ def no_wine32(wine, tmp_path_factory):
     return reason
 
 
+EMULATED = bool(os.environ.get("SHEETPACK_WINE32_EMULATED"))
+ALL_32_BIT = os.environ.get("SHEETPACK_ALL_32_BIT") == "1"
+_running = None  # the test being set up, which a session fixture cannot name otherwise
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "x86_every_run: its 32-bit cases run in every run, even emulated")
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_runtest_setup(item):
+    global _running
+    _running = item
+    harness.time_scale = 1.0
+
+
 def _skip_without_wine32(no_wine32):
+    """Called by every scenario as it takes a 32-bit stub or host."""
     if no_wine32:
         pytest.skip(f"32-bit: {no_wine32}")
+    if EMULATED:
+        if not ALL_32_BIT and _running.get_closest_marker("x86_every_run") is None:
+            pytest.skip("32-bit: emulated here, so only in the long run (SHEETPACK_ALL_32_BIT=1)")
+        harness.time_scale = EMULATED_TIME_SCALE
 
 
 @pytest.fixture(scope="session")
@@ -65,10 +91,13 @@ def stubs(build_win64, build_win32, no_wine32):
     def stub_of(bitness):
         if bitness == "x86":
             _skip_without_wine32(no_wine32)
-        build = build_win64 if bitness == "x64" else build_win32
-        return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe",
-                         f"build the {PRESETS[bitness]} preset first")
+        return _stub_path(build_win64, build_win32, bitness)
     return stub_of
+
+
+def _stub_path(build_win64, build_win32, bitness):
+    build = build_win64 if bitness == "x64" else build_win32
+    return _required(build / "launcher" / f"sheetpack-stub-{bitness}.exe", f"build the {PRESETS[bitness]} preset first")
 
 
 @pytest.fixture(scope="session", params=BITNESSES)
@@ -77,10 +106,21 @@ def stub_bitness(request):
 
 
 @pytest.fixture(scope="session")
-def stub(stubs, stub_bitness):
+def stub(build_win64, build_win32, stub_bitness):
     """Each stub in turn, against the stand-in host of its own bitness: the scenarios that
-    take it run for both."""
-    return stubs(stub_bitness)
+    take it run for both. Whether a 32-bit case runs is decided for each test apart
+    (`_gate_32_bit_cases`): a skip here would be kept for the whole session."""
+    return _stub_path(build_win64, build_win32, stub_bitness)
+
+
+@pytest.fixture(autouse=True)
+def _gate_32_bit_cases(request):
+    """Skips a case whose parameters name a 32-bit stub or host where none runs, or where
+    it would run emulated outside the chosen set; stretches its time limits otherwise."""
+    params = getattr(request.node, "callspec", None)
+    params = params.params if params else {}
+    if "x86" in (params.get("stub_bitness"), params.get("host_bitness"), params.get("launcher")):
+        _skip_without_wine32(request.getfixturevalue("no_wine32"))
 
 
 @pytest.fixture
@@ -155,7 +195,7 @@ class Scenario:
         relative paths count from the scenario folder."""
         return pack_application(self.packer(), self.folder, config, stub)
 
-    def launch(self, program, *args, answers=None, timeout=RUN_TIMEOUT_S, journal=None, debug=None, bare=False,
+    def launch(self, program, *args, answers=None, timeout=None, journal=None, debug=None, bare=False,
                host_class=None, argv0=None, env=None):
         """Runs `program` under the driver; `answers` maps a class or title part to an action.
         `journal` is the driver's journal when not the scenario's own (a second program
@@ -165,8 +205,9 @@ class Scenario:
         (a relative or oddly spelled name, as a user might type it), also run in its folder;
         `host_class` has the driver answer the host's boxes too and wait for the host's end
         (a window class of the host's); `env` sets environment variables of the program."""
+        timeout = scaled(timeout or RUN_TIMEOUT_S)
         journal_path = journal or self.driver_journal_path
-        command = ["--journal", windows_path(journal_path), "--timeout", str(timeout * 1000)]
+        command = ["--journal", windows_path(journal_path), "--timeout", str(int(timeout * 1000))]
         for match, action in (answers or {}).items():
             command += ["--answer", f"{match}={action}"]
         if host_class:
@@ -199,7 +240,7 @@ class Scenario:
     def left_behind(self, timeout=30):
         """What this scenario added to the temporary folder and is still there once it
         has had `timeout` seconds to go (the host may hold the add-in for a while)."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + scaled(timeout)
         while True:
             new = self._temp_entries() - self.temp_before
             if not new or time.monotonic() > deadline:
@@ -208,6 +249,7 @@ class Scenario:
 
     def wait_for_host_end(self, timeout=30):
         """Waits until the stand-in host has journaled its end; a host that stays is a failure."""
+        timeout = scaled(timeout)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if ["end"] in self.host_journal():

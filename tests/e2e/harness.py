@@ -16,6 +16,18 @@ REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "common"))
 import workbooks  # noqa: E402,F401  (the well-formed workbooks the scenarios pack)
 PRESETS = {"x64": "win64", "x86": "win32"}  # the build preset of each bitness
+WINE_RUN = REPO / "scripts" / "wine-run"  # runs a program with the Wine loader of its bitness
+
+# Where the 32-bit side of Wine runs under an emulator, each 32-bit process starts tens of
+# seconds late and runs many times slower: the limits of a scenario that runs one are
+# multiplied by this (conftest sets it for each test).
+EMULATED_TIME_SCALE = float(os.environ.get("SHEETPACK_EMULATED_TIME_SCALE", "8"))
+time_scale = 1.0
+
+
+def scaled(seconds):
+    """A time limit of the running scenario, stretched where it runs emulated programs."""
+    return seconds * time_scale
 
 
 def windows_path(path):
@@ -86,9 +98,15 @@ class Wine:
         self.prefix = Path(tempfile.mkdtemp(prefix="sheetpack-e2e-wine."))
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
-        subprocess.run(["wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300, check=True)
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, check=True)
+        template = os.environ.get("SHEETPACK_WINE_TEMPLATE")
+        if template:
+            # A copy of a prefix that nothing has run in yet is as fresh as a new one, and
+            # with an emulated 32-bit side a new one takes minutes to make.
+            shutil.copytree(template, self.prefix, symlinks=True, dirs_exist_ok=True)
+        else:
+            subprocess.run([WINE_RUN, "wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=900, check=True)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=900, check=True)
         # One server for the whole session: programs start without waiting for a new one.
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=True)
@@ -103,7 +121,7 @@ class Wine:
         """
         env = dict(self.env, WINEDEBUG=debug) if debug else self.env
         with open(log, "ab") as output:
-            process = subprocess.Popen(["wine", str(program), *map(str, args)], env=env, cwd=cwd,
+            process = subprocess.Popen([WINE_RUN, str(program), *map(str, args)], env=env, cwd=cwd,
                                        stdin=subprocess.DEVNULL, stdout=output, stderr=output)
             try:
                 return process.wait(timeout=timeout)
@@ -115,7 +133,8 @@ class Wine:
     def runs_32_bit(self, log):
         """Whether this Wine runs 32-bit programs: without Debian's wine32 it runs none."""
         try:
-            return self.run("C:\\windows\\syswow64\\cmd.exe", "/c", "exit", "0", timeout=60, log=log) == 0
+            limit = 60 * (EMULATED_TIME_SCALE if os.environ.get("SHEETPACK_WINE32_EMULATED") else 1)
+            return self.run("C:\\windows\\syswow64\\cmd.exe", "/c", "exit", "0", timeout=limit, log=log) == 0
         except subprocess.TimeoutExpired:
             return False
 
@@ -162,7 +181,7 @@ class HostRegistration:
     def _run(self, bitness, switch):
         program = self.programs[bitness]
         assert program.exists(), f"{program} does not exist: build the {PRESETS[bitness]} preset first"
-        assert self.wine.run(program, switch, timeout=60, log=self.log) == 0, f"{program} {switch}"
+        assert self.wine.run(program, switch, timeout=scaled(60), log=self.log) == 0, f"{program} {switch}"
 
     def use(self, bitness):
         if self.registered == bitness:

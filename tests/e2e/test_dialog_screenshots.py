@@ -9,7 +9,7 @@ from pathlib import Path
 
 import pytest
 
-from harness import DriverJournal, message_text, read_journal, windows_path
+from harness import WINE_RUN, DriverJournal, message_text, read_journal, windows_path
 from ui_support import PASSWORD, TITLE, make_jpeg, pack_app, screenshot, xdotool
 
 PROMPT = f"{message_text(23)} {TITLE}"
@@ -46,7 +46,7 @@ class DesktopRun:
         for match, action in answers.items():
             command += ["--answer", f"{match}={action}"]
         command += ["--", windows_path(program)]
-        self.process = subprocess.Popen(["wine", "explorer", *command], env=scenario.wine.env,
+        self.process = subprocess.Popen([WINE_RUN, "explorer", *command], env=scenario.wine.env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
 

@@ -17,7 +17,7 @@ from pathlib import Path
 import pytest
 
 from example_life import EXAMPLE_CONFIG, PACK_TIME, check_whole_life, pack_example
-from harness import REPO, windows_path
+from harness import REPO, WINE_RUN, windows_path
 from launch_support import Packed
 
 sys.path.insert(0, str(REPO / "scripts" / "lib"))
@@ -58,7 +58,7 @@ def packed(releases, wine, testkit, tmp_path_factory):
     return {
         "linux": pack_example([linux / PACKER["linux"]], tmp_path_factory.mktemp("packed-linux"),
                               env=dict(os.environ, SOURCE_DATE_EPOCH=PACK_TIME)),
-        "windows": pack_example(["wine", windows / PACKER["windows"]], tmp_path_factory.mktemp("packed-windows"),
+        "windows": pack_example([WINE_RUN, windows / PACKER["windows"]], tmp_path_factory.mktemp("packed-windows"),
                                 env=dict(wine.env, SOURCE_DATE_EPOCH=PACK_TIME), path=windows_path),
     }
 

@@ -115,6 +115,9 @@ def test_refused_workbook_is_reported_and_the_host_quit(scenario, shelf):
     assert scenario.left_behind() == []
 
 
+# The x86 stub's whole life with the x86 runtime in the 32-bit host runs in every run, even
+# where the 32-bit side is emulated.
+@pytest.mark.x86_every_run
 def test_saved_state_life_and_a_second_run_from_it(scenario, shelf, sheetpack):
     app = shelf.get("resident-life", title=TITLE, options={"savedState": True})
     clear_per_user_states(scenario)

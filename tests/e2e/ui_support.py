@@ -5,7 +5,7 @@ import subprocess
 import threading
 import time
 
-from harness import DriverJournal, read_journal, windows_path, workbooks
+from harness import WINE_RUN, DriverJournal, read_journal, windows_path, workbooks
 
 TITLE = "Ledger Pro"
 PASSWORD = "Open Sesame"
@@ -59,7 +59,7 @@ def register_protocol_handler(wine, protocol, journal):
     """Makes `protocol:` links open a command that appends its argument to `journal`."""
     command = f'cmd.exe /c echo "%1">>{windows_path(journal)}'
     key = f"HKCR\\{protocol}\\shell\\open\\command"
-    subprocess.run(["wine", "reg", "add", key, "/ve", "/d", command, "/f"], env=wine.env,
+    subprocess.run([WINE_RUN, "reg", "add", key, "/ve", "/d", command, "/f"], env=wine.env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
 
 
