@@ -85,25 +85,37 @@ i386_runs_emulated() {
 
 # Debian's 32-bit Wine (wine32, of the i386 architecture, which is added when missing):
 # without it Wine runs no 32-bit program. On a kernel without 32-bit support the i386
-# emulator runs it (SHEETPACK_WINE32_EMULATED=1 is exported: the e2e scenarios then run a
-# chosen few of their 32-bit cases, with longer time limits). When it cannot be installed
-# (the i386 archive can fall out of step with amd64 for a while) or cannot run at all,
+# emulator can run it, but each 32-bit process then starts minutes late on a busy machine
+# and a new Wine prefix takes minutes to make: it is used only when asked for with
+# SHEETPACK_EMULATED_32_BIT ("chosen": the scenarios marked to run in every run; "all":
+# every 32-bit test), and SHEETPACK_WINE32_EMULATED=1 is exported then. When wine32 cannot
+# be installed (the i386 archive can fall out of step with amd64 for a while) or cannot run,
 # SHEETPACK_NO_WINE32 is set to the reason and exported: the 32-bit tests are then skipped
 # with it, and the rest still runs.
 ensure_wine32() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  kernel_runs_32_bit_programs || register_i386_emulator "${sudo[@]}" || true
-  if kernel_runs_32_bit_programs && i386_runs_emulated; then
-    SHEETPACK_WINE32_EMULATED=1
-    export SHEETPACK_WINE32_EMULATED
+  if [ -n "${SHEETPACK_EMULATED_32_BIT:-}" ]; then
+    kernel_runs_32_bit_programs || register_i386_emulator "${sudo[@]}" || true
   fi
+  local reason=""
   if ! kernel_runs_32_bit_programs; then
-    SHEETPACK_NO_WINE32="this machine's kernel cannot run 32-bit programs (no IA-32 emulation), and no emulator could be registered for them"
+    reason="this machine's kernel cannot run 32-bit programs (no IA-32 emulation)"
+    [ -n "${SHEETPACK_EMULATED_32_BIT:-}" ] && reason+=", and no emulator could be registered for them"
+  elif i386_runs_emulated; then
+    if [ -n "${SHEETPACK_EMULATED_32_BIT:-}" ]; then
+      SHEETPACK_WINE32_EMULATED=1
+      export SHEETPACK_WINE32_EMULATED
+    else
+      reason="32-bit programs run only emulated here (SHEETPACK_EMULATED_32_BIT=chosen or all runs them)"
+    fi
+  fi
+  if [ -n "$reason" ]; then
+    SHEETPACK_NO_WINE32=$reason
     export SHEETPACK_NO_WINE32
     echo "WARNING: ${SHEETPACK_NO_WINE32}: every 32-bit test is skipped" >&2
-    # An installed wine32 would still be chosen by Wine's own launcher, for 64-bit programs
-    # too, and fail to start: only Wine's 64-bit loader can work here.
+    # An installed wine32 would still be chosen by Wine for the 32-bit side of every new
+    # prefix, and fail to start or take minutes: only Wine's 64-bit loader is used here.
     if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
       DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get remove -y -qq wine32:i386 >/dev/null 2>&1 || true
     fi

@@ -9,8 +9,9 @@ programs, the scenarios of a 32-bit stub or host are skipped with the reason
 SHEETPACK_NO_WINE32 gives, or that of the probe.
 
 Where the 32-bit side runs under an emulator (SHEETPACK_WINE32_EMULATED, set by
-scripts/test), only the scenarios marked `x86_every_run` run their 32-bit cases, with
-their time limits stretched; SHEETPACK_ALL_32_BIT=1 runs every 32-bit case.
+scripts/test), the 32-bit cases run with their time limits stretched: with
+SHEETPACK_EMULATED_32_BIT=chosen only those of the scenarios marked `x86_every_run`, with
+`all` every one.
 """
 import os
 import shutil
@@ -59,7 +60,7 @@ def no_wine32(wine, tmp_path_factory):
 
 
 EMULATED = bool(os.environ.get("SHEETPACK_WINE32_EMULATED"))
-ALL_32_BIT = os.environ.get("SHEETPACK_ALL_32_BIT") == "1"
+ALL_32_BIT = os.environ.get("SHEETPACK_EMULATED_32_BIT") == "all"
 _running = None  # the test being set up, which a session fixture cannot name otherwise
 
 
@@ -80,7 +81,7 @@ def _skip_without_wine32(no_wine32):
         pytest.skip(f"32-bit: {no_wine32}")
     if EMULATED:
         if not ALL_32_BIT and _running.get_closest_marker("x86_every_run") is None:
-            pytest.skip("32-bit: emulated here, so only in the long run (SHEETPACK_ALL_32_BIT=1)")
+            pytest.skip("32-bit: emulated here, so only in the long run (SHEETPACK_EMULATED_32_BIT=all)")
         harness.time_scale = EMULATED_TIME_SCALE
 
 
