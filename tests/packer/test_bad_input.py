@@ -112,12 +112,6 @@ def test_usage_errors_exit_2(sheetpack, args, message):
     assert message in result.stderr.decode()
 
 
-def test_unwritable_output_exits_1(sheetpack, app, tmp_path):
-    result = build(sheetpack, app, tmp_path / "no-such-folder" / "App.exe")
-    assert result.returncode == 1
-    assert "App.exe: its folder does not exist" in result.stderr.decode()
-
-
 def test_help_for_every_command(sheetpack):
     for command in ("build", "inspect", "extract", "put"):
         result = run(sheetpack, command, "--help")
