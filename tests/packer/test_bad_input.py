@@ -3,7 +3,7 @@ leaves no output file (and no temporary file) behind."""
 import pefile
 import pytest
 
-from conftest import build, run
+from conftest import build, inspect_json, run
 from pe_tools import with_looping_resources, with_signature
 
 
@@ -95,6 +95,16 @@ def test_signed_stub_is_packed_with_strip_signature(sheetpack, app, tmp_path, st
     assert pe.verify_checksum()
     last = pe.sections[-1]
     assert len(exe.read_bytes()) == last.PointerToRawData + last.SizeOfRawData, "certificate bytes dropped"
+
+
+def test_inspect_says_whether_the_executable_is_signed(sheetpack, app, tmp_path):
+    exe, signed = tmp_path / "App.exe", tmp_path / "Signed.exe"
+    assert build(sheetpack, app, exe).returncode == 0
+    signed.write_bytes(with_signature(exe.read_bytes()))
+    for path, expected, words in ((exe, False, b", not signed\n"), (signed, True, b", signed (Authenticode)\n")):
+        assert inspect_json(sheetpack, path)["signed"] is expected
+        result = run(sheetpack, "inspect", path)
+        assert result.returncode == 0 and words in result.stdout.splitlines(keepends=True)[0], result.stdout[:200]
 
 
 @pytest.mark.parametrize("args, message", [
