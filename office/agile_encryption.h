@@ -19,7 +19,9 @@ struct EncryptionSeeds {
   std::string passwordSalt;    // 16 bytes
   std::string verifierInput;   // 16 bytes
   std::string secretKey;       // 32 bytes: the key that encrypts the package
-  std::string hmacKey;         // 64 bytes
+  // 64 bytes: the data-integrity key is a salt as long as the hash's output, and the
+  // hash is SHA-512; a shorter key would be padded differently by the host's check.
+  std::string hmacKey;
 };
 
 // What the encrypted file adds to the package's size, at most.

@@ -40,12 +40,19 @@ void AppendUtf8(std::string& out, unsigned long code) {
 }
 
 // An attribute value with its character references and the five entities replaced.
+// Linear in the value's length: the next ';' is searched for again only once the scan has
+// passed the one found, so a long run of '&' without one is not scanned once per '&'.
 std::string Unescape(std::string_view value) {
   static const std::map<std::string_view, char> entities = {
       {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
   std::string out;
+  out.reserve(value.size());
+  size_t nextSemicolon = value.find(';');
   for (size_t i = 0; i < value.size(); ++i) {
-    const size_t semicolon = value[i] == '&' ? value.find(';', i) : std::string_view::npos;
+    if (value[i] == '&' && nextSemicolon != std::string_view::npos && nextSemicolon < i) {
+      nextSemicolon = value.find(';', i);
+    }
+    const size_t semicolon = value[i] == '&' ? nextSemicolon : std::string_view::npos;
     if (semicolon == std::string_view::npos) {
       out += value[i];
       continue;

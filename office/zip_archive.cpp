@@ -168,6 +168,12 @@ std::string ReadZipEntry(const ByteSource& source, const ZipEntry& entry, size_t
     data.resize(static_cast<size_t>(entry.size));
   }
   const uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // A fuzzer's mutation almost never keeps the CRC-32 right, so its builds let a wrong
+  // one pass: otherwise no mutated entry would ever reach the XML readers behind this one.
   if (crc != entry.crc) throw Damaged(name + " fails its CRC-32 check");
+#else
+  static_cast<void>(crc);
+#endif
   return data;
 }

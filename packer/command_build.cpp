@@ -12,6 +12,7 @@
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
 #include "packer/icon_group.h"
+#include "packer/output_target.h"
 #include "packer/pack_config.h"
 #include "packer/pack_error.h"
 #include "packer/progress.h"
@@ -134,6 +135,11 @@ void RefuseOutputThatIsAnInput(const fs::path& target, const std::string& output
   for (const auto& [what, input] : inputs) {
     if (SameFile(input, target)) throw BadInput(output, "is " + what + " of this build; write the application to another file");
   }
+  // The key file may not exist yet: the build would write it and then the application over it.
+  std::error_code error;
+  if (config.protectWorkbook && fs::weakly_canonical(target, error) == fs::weakly_canonical(config.keyFile, error)) {
+    throw BadInput(output, "is the key file of this build; write the application to another file");
+  }
 }
 
 bool EndsInExe(const std::string& name) {
@@ -167,6 +173,8 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
 
   const AddInKit kit = ChooseAddInKit(config, context);
   RefuseOutputThatIsAnInput(target, *output, configFile, config, kit);
+  RefuseOwnFileTarget(target, context.executable);
+  RefuseUnsafeTarget(target);
   if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
   const uint64_t stubSize = stub.image.Bytes().size();
   CheckInputSizes(config, kit, stubSize);

@@ -139,7 +139,10 @@ void InspectSavedStateFile(const fs::path& file, uint32_t settingsMagic, bool js
 
 void InspectExecutable(const fs::path& file, bool json, CommandContext& context) {
   const LoadedExecutable executable = LoadExecutable(file);
-  ordered_json report = {{"file", PathToUtf8(file)}, {"machine", MachineName(executable.image.Machine())}};
+  // A signature in the certificate table; whether it verifies is signtool's or osslsigncode's call.
+  const bool signedImage = executable.image.Directory(kDirectorySecurity).size != 0;
+  ordered_json report = {
+      {"file", PathToUtf8(file)}, {"machine", MachineName(executable.image.Machine())}, {"signed", signedImage}};
   ordered_json items = ordered_json::array();
   std::string settingsBlob;
   std::string textsItem;
@@ -179,7 +182,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   }
   std::ostream& out = context.out;
   out << PathToUtf8(file) << ": " << report["machine"].get<std::string>() << ", " << items.size()
-      << " packed items\n";
+      << " packed items, " << (signedImage ? "signed (Authenticode)" : "not signed") << "\n";
   out << "  id     name              language  stored     form       inflated\n";
   for (const ordered_json& item : items) out << ItemLine(item);
   out << "settings (item 1100):\n" << (settingsBlob.empty() ? "  (none)\n" : SettingsToText(settings));

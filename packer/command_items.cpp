@@ -1,5 +1,6 @@
 // sheetpack extract and put: one packed item out of or into an executable, byte for byte.
 #include <ostream>
+#include <system_error>
 
 #include "core/payload/packed_item.h"
 #include "packer/app_executable.h"
@@ -7,8 +8,10 @@
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
 #include "packer/item_table.h"
+#include "packer/output_target.h"
 #include "packer/pack_error.h"
 #include "packer/put_item.h"
+#include "packer/put_workbook.h"
 #include "packer/size_limits.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +25,7 @@ const CommandSpec kExtract = {
     "Writes packed item ID as the launcher reads it: unpacked when it is a container\n"
     "that unpacks, else its stored bytes. To standard output unless -o is given.\n"
     "\n"
-    "  -o FILE   write the item to FILE (replaced atomically)\n"
+    "  -o FILE   write the item to FILE (a regular file, replaced atomically)\n"
     "  --raw     the stored bytes, never unpacked\n",
     2, 2, {"--raw"}, {"-o"}};
 
@@ -41,7 +44,8 @@ const CommandSpec kPut = {
     "otherwise the items the launcher unpacks (1018, 1020, 1025, 1027, 1043, 1045) are\n"
     "packed and the others stored plain. So `extract` followed by `put` of the same\n"
     "file gives back the same item. Item 1020 is the workbook marker and the workbook:\n"
-    "a workbook FILE without the marker gets it, unless --raw is given. An empty FILE\n"
+    "a workbook FILE without the marker gets it, unless --raw is given; an application\n"
+    "whose workbook is encrypted gets it encrypted with its own password. An empty FILE\n"
     "is refused.\n",
     3, 3, {"--raw", "--packed", "--strip-signature"}, {}};
 
@@ -71,6 +75,11 @@ void RunExtract(const std::vector<std::string>& argv, CommandContext& context) {
   std::string bytes = (chosen != item->end() ? chosen : item->begin())->second.bytes;
   if (!args.Has("--raw")) InflatePackedItem(bytes);
   if (auto output = args.Value("-o")) {
+    std::error_code error;
+    if (fs::equivalent(PathFromUtf8(*output), file, error)) {
+      throw BadInput(*output, "is the executable the item is read from; write the item to another file");
+    }
+    RefuseOwnFileTarget(PathFromUtf8(*output), context.executable);
     WriteFileAtomically(PathFromUtf8(*output), bytes);
     context.Say(*output + ": item " + std::to_string(id) + " (" + ItemName(id) + "), " + std::to_string(bytes.size()) +
                 " bytes written");
@@ -100,11 +109,24 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   // --raw is how a damaged item is planted on purpose: it is stored unchecked.
   std::vector<std::string> warnings;
   std::optional<int32_t> workbookFormat;
-  if (!args.Has("--raw")) workbookFormat = CheckPutItem(id, source, content, warnings);
-  for (const std::string& warning : warnings) context.Warn(warning);
-  LoadedExecutable executable = LoadExecutable(file);
-
+  std::optional<LoadedExecutable> loaded;
   bool pack = ItemIsPacked(id) && !HasContainerMagic(content);
+  std::optional<std::string> password;
+  if (id == ItemId::kWorkbook && !args.Has("--raw")) {
+    loaded = LoadExecutable(file);
+    password = ApplicationPassword(loaded->tree, PathToUtf8(file));
+  }
+  if (password) {
+    PutWorkbook workbook = EncryptPutWorkbook(source, content, *password, warnings);
+    content = MarkWorkbook(workbook.encrypted);
+    workbookFormat = workbook.format;
+    pack = false;  // an encrypted workbook does not compress
+  } else if (!args.Has("--raw")) {
+    workbookFormat = CheckPutItem(id, source, content, warnings);
+  }
+  for (const std::string& warning : warnings) context.Warn(warning);
+  const LoadedExecutable executable = loaded ? std::move(*loaded) : LoadExecutable(file);
+
   if (args.Has("--raw")) pack = false;
   if (args.Has("--packed")) pack = true;
   // A workbook item without its marker reaches the host as an empty workbook file, so

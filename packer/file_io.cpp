@@ -8,6 +8,7 @@
 #include <random>
 #include <system_error>
 
+#include "packer/output_target.h"
 #include "packer/pack_error.h"
 
 namespace fs = std::filesystem;
@@ -88,9 +89,8 @@ void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
 void WriteFileAtomically(const fs::path& target, const ByteRuns& bytes) {
   const std::string name = PathToUtf8(target);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  RefuseUnsafeTarget(target);
   std::error_code error;
-  if (fs::is_directory(target, error)) throw PackingFailed(name, "is a folder");
-  if (!fs::is_directory(folder, error)) throw PackingFailed(name, "its folder does not exist");
 
   fs::path temporary;
   do {

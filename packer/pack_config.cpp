@@ -16,12 +16,21 @@
 #include "core/text/message_texts.h"
 #include "core/encoding/utf.h"
 #include "packer/file_io.h"
+#include "packer/key_suggestion.h"
 #include "packer/pack_error.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
+
+// The names of a table of keys, for "did you mean".
+template <typename Table>
+std::vector<std::string> KeysOf(const Table& table) {
+  std::vector<std::string> keys;
+  for (const auto& entry : table) keys.push_back(entry.first);
+  return keys;
+}
 
 // The settings record stores the title's length in bytes in one byte, so at most
 // 127 UTF-16 code units fit; the author contact's in a signed 16-bit field.
@@ -126,7 +135,7 @@ class ConfigReader {
     const std::map<std::string, Handler> handlers = Handlers(config);
     for (const auto& [key, value] : root.items()) {
       auto handler = handlers.find(key);
-      if (handler == handlers.end()) throw Fail("", "unknown key '" + key + "'");
+      if (handler == handlers.end()) throw Fail("", UnknownKeyProblem("", key, KeysOf(handlers)));
       handler->second(key, value);
     }
     if (!root.contains("workbook")) throw Fail("", "missing key 'workbook'");
@@ -191,7 +200,7 @@ class ConfigReader {
     uint32_t flags = 0;
     for (const auto& [name, flag] : value.items()) {
       auto bit = bits.find(name);
-      if (bit == bits.end()) throw Fail("", "unknown key '" + key + "." + name + "'");
+      if (bit == bits.end()) throw Fail("", UnknownKeyProblem(key + ".", name, KeysOf(bits)));
       if (!flag.is_boolean()) throw Fail(key + "." + name, "expected true or false");
       if (flag.get<bool>()) flags |= bit->second;
     }
@@ -273,7 +282,7 @@ class ConfigReader {
     };
     for (const auto& [name, text] : value.items()) {
       auto field = fields.find(name);
-      if (field == fields.end()) throw Fail("", "unknown key '" + key + "." + name + "'");
+      if (field == fields.end()) throw Fail("", UnknownKeyProblem(key + ".", name, KeysOf(fields)));
       *field->second = Text(key + "." + name, text, kMaxVersionInfoUnits);
     }
     return info;
@@ -320,6 +329,11 @@ PackConfig ParsePackConfig(std::string_view text, const fs::path& file) {
     root = ParseNotingDuplicates(text, duplicate);
     if (duplicate) throw BadInput(PathToUtf8(file), "key '" + *duplicate + "' is given twice; keep one");
   } catch (const json::parse_error& error) {
+    // Editors and other formats allow comments, so an author writes them; say so plainly.
+    if (error.byte >= 1 && error.byte <= text.size() && text[error.byte - 1] == '/') {
+      const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + error.byte, '\n'));
+      throw BadInput(PathToUtf8(file), "line " + std::to_string(line) + ": JSON allows no comments; remove it");
+    }
     std::string what = error.what();
     const size_t bracket = what.find("] ");
     throw BadInput(PathToUtf8(file), "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));

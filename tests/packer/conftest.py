@@ -48,10 +48,11 @@ def stubs():
     return {"x64": _required_file("SHEETPACK_STUB_X64"), "x86": _required_file("SHEETPACK_STUB_X86")}
 
 
-def run(sheetpack, *args, env=None):
+def run(sheetpack, *args, env=None, cwd=None):
     environment = dict(os.environ)
     environment.update(env or {})
-    return subprocess.run([str(sheetpack), *map(str, args)], capture_output=True, env=environment, timeout=300)
+    return subprocess.run([str(sheetpack), *map(str, args)], capture_output=True, env=environment, cwd=cwd,
+                          timeout=300)
 
 
 def fake_jpeg(rng, size=3000):

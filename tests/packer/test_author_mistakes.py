@@ -5,23 +5,42 @@ and nothing else appears."""
 import hashlib
 import json
 import os
+import shutil
+import stat
 
 import pytest
 
-from conftest import build, run, workbooks
+from conftest import App, build, run, workbooks
 
 # Rows: (case, command, exit code, words of the message, files the command may write).
 # In a command, {exe} is an application built from the folder before the row runs.
 CASES = [
     ("-o names the workbook", "build app.json -o Report.xlsm", 2,
-     ["Report.xlsm:", "is the workbook", "input of this build"], []),
+     ["Report.xlsm:", "is the workbook of this build"], []),
     ("-o names the configuration", "build app.json -o app.json", 2, ["app.json:", "is the configuration"], []),
     ("-o names the workbook by another spelling", "build app.json -o kit/../Report.xlsm", 2,
      ["kit/../Report.xlsm:", "is the workbook"], []),
     ("-o names the workbook through a link", "build app.json -o link.xlsm", 2, ["link.xlsm:", "is the workbook"], []),
-    ("-o names an add-in of the kit", "build app.json -o kit/addin-x64.dll", 2, ["is the 64-bit add-in"], []),
+    ("-o names an add-in of the kit", "build app.json -o kit/addin-x64.dll", 2, ["kit/addin-x64.dll:", "is the add-in of this build"], []),
     ("extract -o names the executable", "extract {exe} 1020 -o {exe}", 2,
      ["is the executable the item is read from"], []),
+    # -o writes regular files only, and never over the application's key or sheetpack's own files.
+    ("-o names a FIFO", "build app.json -o pipe.exe", 2, ["pipe.exe:", "is a FIFO", "writes only regular files"], []),
+    ("-o names a link to another file", "build app.json -o shortcut.exe", 2,
+     ["shortcut.exe:", "is a symbolic link", "writes only regular files"], []),
+    ("-o names a link to nowhere", "extract {exe} 1020 -o dangling.bin", 2, ["dangling.bin:", "is a symbolic link"], []),
+    ("-o names a device", "extract {exe} 1020 -o /dev/null", 2, ["/dev/null:", "is a device"], []),
+    ("-o names a folder", "extract {exe} 1020 -o kit", 2, ["kit:", "is a folder"], []),
+    ("-o into a missing folder", "build app.json -o missing/App2.exe", 2,
+     ["missing/App2.exe:", "its folder does not exist"], []),
+    ("-o names the build's key file", "build locked.json -o locked.sheetpack-key", 2,
+     ["locked.sheetpack-key:", "is the key file of this build"], []),
+    ("-o names the key file the build would write", "build fresh.json -o fresh.sheetpack-key", 2,
+     ["fresh.sheetpack-key:", "is the key file of this build"], []),
+    ("extract -o names a key file", "extract {exe} 1020 -o locked.sheetpack-key", 2,
+     ["locked.sheetpack-key:", "is a key file", "every later version"], []),
+    ("build -o names another application's key file", "build app.json -o locked.sheetpack-key", 2,
+     ["locked.sheetpack-key:", "is a key file"], []),
     ("output without .exe", "build app.json -o App.bin", 0,
      ["App.bin:", "does not end in .exe"], ["App.bin"]),
     # The workbook, checked by its contents.
@@ -39,6 +58,13 @@ CASES = [
      ["Bare.xlsm:", "warning", "has no VBA project"], ["Bare.exe"]),
     ("put 1020 of a JPEG", "put {exe} 1020 Photo.xlsm", 2, ["Photo.xlsm:", "is not a workbook: a JPEG picture"], []),
     ("put 1020 of a .xlsx", "put {exe} 1020 Plain.xlsm", 2, ["Plain.xlsm:", "macro-free workbook (.xlsx)"], []),
+    # The workbook of an application that encrypts it: the runtime opens it with the application's password.
+    ("put 1020 of a workbook encrypted with another password", "put Locked.exe 1020 Encrypted.xlsm", 2,
+     ["Encrypted.xlsm:", "encrypted with another password than the application's"], []),
+    ("put 1020 of an .xls into an application that encrypts it", "put Locked.exe 1020 Legacy.xls", 2,
+     ["Legacy.xls:", "cannot protect", "weak RC4"], []),
+    ("put 1020 of a .xlsx into an application that encrypts it", "put Locked.exe 1020 Plain.xlsm", 2,
+     ["Plain.xlsm:", "macro-free workbook (.xlsx)"], []),
     # What an update does with the users' saved workbooks.
     ("onUpdate misspelt", "build update-typo.json -o App2.exe", 2,
      ["update-typo.json:", "key 'onUpdate'", '"keepUserWorkbook", "useNewWorkbook" or "ask"'], []),
@@ -51,6 +77,12 @@ CASES = [
     ("unknown override key", "build texts.json -o App2.exe", 2,
      ["texts.json:", "key 'texts.99'", "no text of the launcher has this override key"], []),
     ("a key given twice", "build twice.json -o App2.exe", 2, ["twice.json:", "key 'title' is given twice"], []),
+    ("a comment in the configuration", "build comment.json -o App2.exe", 2,
+     ["comment.json:", "line 3: JSON allows no comments"], []),
+    ("a misspelt key", "build typo.json -o App2.exe", 2, ["typo.json:", "unknown key 'titel'", "did you mean 'title'?"], []),
+    ("a misspelt option", "build option-typo.json -o App2.exe", 2,
+     ["option-typo.json:", "unknown key 'options.SavedState'", "did you mean 'options.savedState'?"], []),
+    ("an unknown key near none", "build unknown.json -o App2.exe", 2, ["unknown.json:", "unknown key 'colour'"], []),
     ("a contact that is no address", "build contact.json -o App2.exe", 2,
      ["contact.json:", "key 'authorContact'", "neither a mail address", "nor a web address"], []),
     ("-q with -v", "build app.json -o App2.exe -q -v", 2, ["build:", "-q and -v exclude each other"], []),
@@ -81,9 +113,14 @@ WORKBOOKS = {
 CONFIGS = {
     "update-typo.json": {"workbook": "Report.xlsm", "addinKit": "kit", "options": {"savedState": True},
                          "onUpdate": "keep"},
-    "update-unused.json": {"workbook": "Report.xlsm", "addinKit": "kit", "onUpdate": "useNewWorkbook"},
+    "update-unused.json": {"workbook": "Report.xlsm", "addinKit": "kit", "onUpdate": "useNewWorkbook",
+                           "protectWorkbook": False},
     "texts.json": {"workbook": "Report.xlsm", "addinKit": "kit", "texts": {"7": "Achtung", "99": "Hallo"}},
     "contact.json": {"workbook": "Report.xlsm", "addinKit": "kit", "authorContact": "Jane Doe"},
+    # Applications whose workbook is encrypted, each with its own key file.
+    "locked.json": {"workbook": "Small.xlsm", "addinKit": "kit", "protectWorkbook": True},
+    "other.json": {"workbook": "Small.xlsm", "addinKit": "kit", "protectWorkbook": True},
+    "fresh.json": {"workbook": "Small.xlsm", "addinKit": "kit", "protectWorkbook": True},
 }
 
 # Configurations as editors save them, and other files, byte for byte.
@@ -91,38 +128,69 @@ FILES = {
     "utf16.json": '\ufeff{"workbook": "Report.xlsm", "addinKit": "kit"}'.encode("utf-16-le"),
     "ansi.json": '{"workbook": "Report.xlsm", "addinKit": "kit", "title": "Grüße"}'.encode("cp1252"),
     "twice.json": b'{"workbook": "Report.xlsm", "addinKit": "kit", "title": "One", "title": "Two"}',
+    "comment.json": b'{\n  "workbook": "Report.xlsm",\n  // the built-in kit is not used here\n  "addinKit": "kit"\n}',
+    "typo.json": b'{"workbook": "Report.xlsm", "addinKit": "kit", "titel": "Report"}',
+    "option-typo.json": b'{"workbook": "Report.xlsm", "addinKit": "kit", "options": {"SavedState": true}}',
+    "unknown.json": b'{"workbook": "Report.xlsm", "addinKit": "kit", "colour": "blue"}',
     "picture.png": b"\x89PNG\r\n\x1a\n" + bytes(200),
+    "Small.xlsm": workbooks.ooxml("xlsm", cell="Locked"),
+    "Legacy.xls": workbooks.xls(),
 }
 
 
 def snapshot(folder):
-    """Every file under `folder`: its bytes' digest and its modification time."""
+    """Every entry under `folder`: a file's digest and modification time, a link's target, a
+    FIFO as such (neither followed nor opened)."""
     files = {}
-    for root, _, names in os.walk(folder):
-        for name in names:
+    for root, folders, names in os.walk(folder):
+        for name in names + [name for name in folders if os.path.islink(os.path.join(root, name))]:
             path = os.path.join(root, name)
-            with open(path, "rb") as file:
-                files[os.path.relpath(path, folder)] = (hashlib.sha256(file.read()).hexdigest(),
-                                                        os.stat(path).st_mtime_ns)
+            info = os.lstat(path)
+            if stat.S_ISLNK(info.st_mode):
+                seen = ("link", os.readlink(path))
+            elif stat.S_ISFIFO(info.st_mode):
+                seen = ("fifo", info.st_mtime_ns)
+            else:
+                with open(path, "rb") as file:
+                    seen = (hashlib.sha256(file.read()).hexdigest(), info.st_mtime_ns)
+            files[os.path.relpath(path, folder)] = seen
     return files
 
 
-@pytest.fixture
-def folder(sheetpack, app):
-    """The application's folder, with its configuration written, a link to its workbook,
-    the workbooks of WORKBOOKS with their configurations, the CONFIGS, the FILES, and
-    an application built from it (App.exe)."""
+@pytest.fixture(scope="module")
+def template(sheetpack, stubs, tmp_path_factory):
+    """The application's folder, made once: its configuration, a link to its workbook, the
+    workbooks of WORKBOOKS with their configurations, the CONFIGS, the FILES, an application
+    built from it (App.exe), two that encrypt their workbook (Locked.exe, Other.exe, each
+    with its key file) and what `extract 1020` gives of Other.exe (Encrypted.xlsm)."""
+    app = App(tmp_path_factory.mktemp("template") / "app", stubs)
     app.write_config()
     (app.folder / "link.xlsm").symlink_to("Report.xlsm")
     for name, contents in WORKBOOKS.items():
         (app.folder / name).write_bytes(contents)
-        (app.folder / (name.split(".")[0] + ".json")).write_text(json.dumps({"workbook": name, "addinKit": "kit"}))
+        (app.folder / (name.split(".")[0] + ".json")).write_text(
+            json.dumps({"workbook": name, "addinKit": "kit", "protectWorkbook": False}))
     for name, config in CONFIGS.items():
         (app.folder / name).write_text(json.dumps(config))
     for name, data in FILES.items():
         (app.folder / name).write_bytes(data)
     assert build(sheetpack, app, app.folder / "App.exe").returncode == 0
+    for name in ("Locked", "Other"):
+        result = run(sheetpack, "build", f"{name.lower()}.json", "-o", f"{name}.exe", cwd=app.folder)
+        assert result.returncode == 0, result.stderr.decode()
+    assert run(sheetpack, "extract", "Other.exe", "1020", "-o", "Encrypted.xlsm", cwd=app.folder).returncode == 0
     return app.folder
+
+
+@pytest.fixture
+def folder(template, tmp_path):
+    """A copy of the template, with things at output paths that are no regular files."""
+    folder = tmp_path / "app"
+    shutil.copytree(template, folder, symlinks=True)
+    os.mkfifo(folder / "pipe.exe")
+    (folder / "shortcut.exe").symlink_to("App.exe")
+    (folder / "dangling.bin").symlink_to("nowhere.bin")
+    return folder
 
 
 @pytest.mark.parametrize("case, command, code, words, writes", CASES, ids=[row[0] for row in CASES])
@@ -147,3 +215,26 @@ def test_mistake(sheetpack, folder, case, command, code, words, writes):
     after = snapshot(folder)
     assert {name: after[name] for name in before if name in after} == before, "an input changed"
     assert sorted(set(after) - set(before)) == sorted(writes)
+
+
+@pytest.mark.parametrize("target", ["bin/sheetpack", "share/sheetpack/sheetpack-stub-x64.exe",
+                                    "share/sheetpack/sheetpack-stub-x86.exe", "share/sheetpack/addin-x64.dll",
+                                    "share/sheetpack/addin-x86.dll"])
+def test_output_is_never_a_file_of_sheetpack(sheetpack, stubs, runtime_addins, folder, tmp_path, target):
+    """An installed sheetpack (bin/sheetpack, its files in share/sheetpack) keeps its own files."""
+    prefix = tmp_path / "prefix"
+    shipped = {"bin/sheetpack": sheetpack, "share/sheetpack/sheetpack-stub-x64.exe": stubs["x64"],
+               "share/sheetpack/sheetpack-stub-x86.exe": stubs["x86"],
+               "share/sheetpack/addin-x64.dll": runtime_addins["x64"],
+               "share/sheetpack/addin-x86.dll": runtime_addins["x86"]}
+    for name, source in shipped.items():
+        (prefix / name).parent.mkdir(parents=True, exist_ok=True)
+        (prefix / name).write_bytes(source.read_bytes())
+    (prefix / "bin/sheetpack").chmod(0o755)
+    before = snapshot(prefix)
+
+    result = run(prefix / "bin/sheetpack", "extract", "App.exe", "1020", "-o", prefix / target, cwd=folder)
+
+    assert result.returncode == 2, result.stderr.decode()
+    assert f"{prefix / target}: is a file of sheetpack itself" in result.stderr.decode()
+    assert snapshot(prefix) == before

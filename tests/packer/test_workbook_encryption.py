@@ -10,7 +10,7 @@ import zipfile
 import msoffcrypto
 import pytest
 
-from conftest import WORKBOOK_MARKER, build, extract, inspect_json
+from conftest import WORKBOOK_MARKER, build, extract, inspect_json, run, workbooks
 from encryption import decrypt
 
 
@@ -141,6 +141,27 @@ def test_encrypted_workbook_is_refused(sheetpack, protected_app, tmp_path):
     result = build(sheetpack, protected_app, tmp_path / "again.exe")
     assert result.returncode == 2
     assert b"Report.xlsm: is encrypted with a password; remove the password" in result.stderr
+
+
+def test_put_encrypts_the_workbook_with_the_applications_key(sheetpack, protected_app, tmp_path):
+    exe = tmp_path / "App.exe"
+    assert build(sheetpack, protected_app, exe).returncode == 0
+    password = key_password(protected_app)
+    new_workbook = workbooks.ooxml("xlsm", cell="Second version")
+    (tmp_path / "New.xlsm").write_bytes(new_workbook)
+
+    result = run(sheetpack, "put", exe, "1020", tmp_path / "New.xlsm")
+
+    assert result.returncode == 0 and result.stderr == b"", result.stderr.decode()
+    assert decrypt(packaged_workbook(sheetpack, exe), password) == new_workbook
+    assert inspect_json(sheetpack, exe)["workbook"]["encrypted"]
+    # What extract gives, put back, is the same item: it opens with the application's password already.
+    item = tmp_path / "item.bin"
+    assert run(sheetpack, "extract", exe, "1020", "-o", item).returncode == 0
+    before = exe.read_bytes()
+    again = run(sheetpack, "put", exe, "1020", item)
+    assert again.returncode == 0 and again.stderr == b"", again.stderr.decode()
+    assert exe.read_bytes() == before
 
 
 def test_damaged_key_file_is_refused(sheetpack, protected_app, tmp_path):

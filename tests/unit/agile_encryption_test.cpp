@@ -7,6 +7,7 @@
 #include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
 #include "core/payload/workbook_key.h"
+#include "office/compound_file.h"
 #include "office/crypto_primitives.h"
 #include "office/encrypted_package_file.h"
 #include "office/encryption_info.h"
@@ -113,6 +114,45 @@ TEST(AgileEncryption, EncryptionInfoReaderRefusesWhatItCannotDecrypt) {
     changed.replace(at, bad.from.size(), bad.to);
     EXPECT_THROW(ReadEncryptionInfo(changed), LoaderFormatError) << bad.to;
   }
+}
+
+// The data-space streams as [MS-OFFCRYPTO] sets them for agile encryption, field by field
+// (length-prefixed UTF-16 strings padded to 4 bytes; versions 1.0). Readers written apart
+// from this project ignore them, but the host looks for them before the encryption itself.
+TEST(EncryptedPackageFile, DataSpaceStreamsAreTheFormatsBytes) {
+  const std::string file = WriteEncryptedPackageFile("info", "package");
+  const CfbEntry root = ReadCompoundFile(file);
+  const CfbEntry* spaces = root.Find("\x06" "DataSpaces");
+  ASSERT_NE(spaces, nullptr);
+  const std::string version = FromHex(
+      "3c000000" "4d006900630072006f0073006f00660074002e0043006f006e007400610069006e00650072002e00"
+      "4400610074006100530070006100630065007300"  // "Microsoft.Container.DataSpaces"
+      "01000000" "01000000" "01000000");          // reader, updater, writer 1.0
+  const std::string map = FromHex(
+      "08000000" "01000000"                       // header length, one entry
+      "68000000" "01000000" "00000000"            // entry length, one reference, a stream
+      "20000000" "45006e0063007200790070007400650064005000610063006b00610067006500"  // "EncryptedPackage"
+      "32000000" "5300740072006f006e00670045006e006300720079007000740069006f006e00"
+      "4400610074006100530070006100630065000000");  // "StrongEncryptionDataSpace", padded
+  const std::string definition = FromHex(
+      "08000000" "01000000"                       // header length, one transform
+      "32000000" "5300740072006f006e00670045006e006300720079007000740069006f006e00"
+      "5400720061006e00730066006f0072006d000000");  // "StrongEncryptionTransform", padded
+  const std::string primary = FromHex(
+      "58000000" "01000000"                       // header length, transform type 1
+      "4c000000" "7b00460046003900410033004600300033002d0035003600450046002d003400360031003300"
+      "2d0042004400440035002d003500410034003100430031004400300037003200340036007d00"  // the transform's id
+      "4e000000" "4d006900630072006f0073006f00660074002e0043006f006e007400610069006e0065007200"
+      "2e0045006e006300720079007000740069006f006e005400720061006e00730066006f0072006d000000"
+      "01000000" "01000000" "01000000"            // reader, updater, writer 1.0
+      "00000000" "00000000" "00000000" "04000000");  // no name, block size, mode, reserved 4
+  const CfbEntry* transforms = spaces->Find("TransformInfo");
+  const CfbEntry* infos = spaces->Find("DataSpaceInfo");
+  ASSERT_TRUE(transforms && infos && transforms->Find("StrongEncryptionTransform"));
+  EXPECT_EQ(spaces->Find("Version")->data, version);
+  EXPECT_EQ(spaces->Find("DataSpaceMap")->data, map);
+  EXPECT_EQ(infos->Find("StrongEncryptionDataSpace")->data, definition);
+  EXPECT_EQ(transforms->Find("StrongEncryptionTransform")->Find("\x06Primary")->data, primary);
 }
 
 TEST(AgileEncryption, Base64RoundTrips) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 #include "core/encoding/byte_io.h"
@@ -71,6 +72,21 @@ TEST(OoxmlPackage, ContentTypesByPartNameThenExtension) {
   EXPECT_EQ(types.TypeOf("xl/media/no-extension"), "");
   EXPECT_EQ(types.TypeOf("xl.d/file"), "");
   EXPECT_THROW(ParseContentTypes("<Other/>"), PackageFormatError);
+}
+
+// A few kilobytes of deflated XML hold megabytes of '&': each must not search the rest
+// of the value again, which took hours for a part of the size a package may have.
+TEST(OoxmlPackage, LongRunsOfAmpersandsUnescapeInLinearTime) {
+  const size_t run = 1024 * 1024;
+  const std::string ampersands(run, '&');
+  const auto start = std::chrono::steady_clock::now();
+  const OoxmlContentTypes types = ParseContentTypes("<Types><Default Extension='a' ContentType='" + ampersands +
+                                                    "'/><Default Extension='b' ContentType='" + ampersands +
+                                                    "amp;&lt;'/></Types>");
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(types.TypeOf("x.a"), ampersands);
+  EXPECT_EQ(types.TypeOf("x.b"), ampersands + "amp;<");
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
 TEST(OoxmlPackage, MainPartFromThePackageRelationships) {
