@@ -46,6 +46,7 @@ class ItemBuilder {
       Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
     }
     AddUpdatePolicy();
+    if (options_.key) Items()[ItemId::kAppIdentity] = PackItem(options_.key->identity);
   }
 
  private:
@@ -67,7 +68,8 @@ class ItemBuilder {
     }
     std::string workbook = ReadWorkbookFile(file, size, progress);
     if (WorkbookStoredPlain(config_)) progress.SetLabel("encrypting " + PathToUtf8(file.filename()), 0);
-    ProtectedWorkbook packed = ProtectWorkbook(config_, std::move(workbook), out_.warnings);
+    ProtectedWorkbook packed =
+        ProtectWorkbook(config_, options_.key ? options_.key->password : "", std::move(workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
     if (packed.keyItem) {
       // The marker goes in front of the encrypted file in its own buffer, which has room for it.
