@@ -4,6 +4,7 @@
 #include "core/payload/packed_item.h"
 #include "core/text/text_overrides.h"
 #include "core/encoding/utf.h"
+#include "office/crypto_primitives.h"
 #include "packer/file_io.h"
 #include "packer/item_checks.h"
 #include "packer/item_table.h"
@@ -35,6 +36,9 @@ class ItemBuilder {
   void Build(double packTime) {
     Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
     AddWorkbook();
+    // The packed item's bytes stand for the workbook: packing and encryption are
+    // reproducible, so the same workbook with the same key gives the same item.
+    Items()[ItemId::kWorkbookDigest] = crypto::Sha512(Items()[ItemId::kWorkbook]).substr(0, 16);
     AddAddInKit();
     AddSplash();
     AddNotice();

@@ -23,6 +23,7 @@ std::string ItemName(uint32_t id) {
       {1220, "saved-state location"},
       {ItemId::kUpdatePolicy, "update policy"},
       {ItemId::kAppIdentity, "application identity"},
+      {ItemId::kWorkbookDigest, "workbook digest"},
   };
   auto name = names.find(id);
   return name == names.end() ? "unknown" : name->second;

@@ -129,3 +129,22 @@ def test_state_named_after_the_path_is_found_and_moved_to_the_identity(scenario,
     assert folder_files(journal)["App.xlsm"] == file_id(V1_WORKBOOK + USER_SAVE.encode())
     assert not older.exists() and per_user_states(scenario) == [state]
     assert saved_workbook(state) == V1_WORKBOOK + USER_SAVE.encode()
+
+
+def test_rebuild_with_the_same_workbook_asks_nothing(scenario, shelf, sheetpack):
+    state, _ = first_run(scenario, shelf)
+    # A typo fixed in the title: a new build, with version 1's workbook and key, and the
+    # policy that would ask.
+    fixed = shelf.get("v1-title-fixed", files={"Book.xlsm": V1_WORKBOOK, "app.sheetpack-key": v1_key(shelf)},
+                      options={"savedState": True}, onUpdate="ask", **{**V1, "title": "Ledger."})
+    fixed = fixed.copy_to(scenario.folder / "app")
+    scenario.host(userCloses="window", userDelay=1000)
+
+    driver, journal = launch_to_host_end(scenario, fixed, "one", answers={"Ledger.": f"press:{IDNO}"})
+
+    assert [w.title for w in driver.windows if w.title != "Excel"] == []
+    assert puts(journal, CAPTION)[-1] == ("bstr", "Ledger.")
+    assert folder_files(journal)["App.xlsm"] == file_id(V1_WORKBOOK + USER_SAVE.encode())
+    assert not state.with_name(state.stem + ".v1.0.0.vstg").exists()
+    inspected = json.loads(run_sheetpack(sheetpack, "inspect", "--saved-state", state, "--json"))
+    assert inspected["settings"]["appTitle"] == "Ledger."
