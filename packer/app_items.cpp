@@ -4,6 +4,7 @@
 #include "core/payload/packed_item.h"
 #include "core/text/text_overrides.h"
 #include "core/encoding/utf.h"
+#include "office/crypto_primitives.h"
 #include "packer/file_io.h"
 #include "packer/item_checks.h"
 #include "packer/item_table.h"
@@ -35,6 +36,9 @@ class ItemBuilder {
   void Build(double packTime) {
     Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
     AddWorkbook();
+    // The packed item's bytes stand for the workbook: packing and encryption are
+    // reproducible, so the same workbook with the same key gives the same item.
+    Items()[ItemId::kWorkbookDigest] = crypto::Sha512(Items()[ItemId::kWorkbook]).substr(0, 16);
     AddAddInKit();
     AddSplash();
     AddNotice();
@@ -46,6 +50,7 @@ class ItemBuilder {
       Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
     }
     AddUpdatePolicy();
+    if (options_.key) Items()[ItemId::kAppIdentity] = PackItem(options_.key->identity);
   }
 
  private:
@@ -67,7 +72,8 @@ class ItemBuilder {
     }
     std::string workbook = ReadWorkbookFile(file, size, progress);
     if (WorkbookStoredPlain(config_)) progress.SetLabel("encrypting " + PathToUtf8(file.filename()), 0);
-    ProtectedWorkbook packed = ProtectWorkbook(config_, std::move(workbook), out_.warnings);
+    ProtectedWorkbook packed =
+        ProtectWorkbook(config_, options_.key ? options_.key->password : "", std::move(workbook), out_.warnings);
     // An encrypted workbook does not compress: it is stored plain, which spares the deflate.
     if (packed.keyItem) {
       // The marker goes in front of the encrypted file in its own buffer, which has room for it.

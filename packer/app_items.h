@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "packer/key_file.h"
 #include "packer/pack_config.h"
 
 struct AppItems {
@@ -32,6 +33,7 @@ AddInKit AuthorKit(const std::filesystem::path& folder);
 struct PackOptions {
   uint64_t itemBudget = UINT64_MAX;     // the most the workbook's item may take
   std::ostream* progress = nullptr;     // a terminal for the progress line, or none
+  const AppKey* key = nullptr;          // the application's key; required when NeedsAppKey
 };
 
 // Reads every file the configuration and the kit name. `packTime` is an OLE Automation

@@ -1,5 +1,5 @@
 #pragma once
-// The sheetpack command line: `build`, `inspect`, `extract` and `put`.
+// The sheetpack command line: `build`, `inspect`, `extract`, `put` and `key`.
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -29,3 +29,4 @@ void RunBuild(const std::vector<std::string>& args, CommandContext& context);
 void RunInspect(const std::vector<std::string>& args, CommandContext& context);
 void RunExtract(const std::vector<std::string>& args, CommandContext& context);
 void RunPut(const std::vector<std::string>& args, CommandContext& context);
+void RunKey(const std::vector<std::string>& args, CommandContext& context);

@@ -6,6 +6,8 @@
 #include <ostream>
 
 #include "core/encoding/utf.h"
+#include "core/payload/app_identity.h"
+#include "packer/app_key_choice.h"
 #include "packer/app_executable.h"
 #include "packer/app_items.h"
 #include "packer/cli.h"
@@ -149,6 +151,22 @@ bool EndsInExe(const std::string& name) {
   return end == ".exe";
 }
 
+// A new key is written before the executable that carries it, and taken back when the
+// executable cannot be written: a failed build leaves no key of an application that does
+// not exist, and a successful one never ships an application whose key is not on disk.
+size_t SaveWithKey(const LoadedExecutable& stub, const ResourceTree& tree, const fs::path& target, bool stripSignature,
+                   const std::optional<AppKeyChoice>& key, const PackConfig& config, CommandContext& context) {
+  if (!key || !key->isNew) return SaveExecutable(stub, tree, target, stripSignature, context);
+  WriteNewKeyFile(config.keyFile, key->key);
+  try {
+    return SaveExecutable(stub, tree, target, stripSignature, context);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(config.keyFile, ignored);
+    throw;
+  }
+}
+
 }  // namespace
 
 void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
@@ -178,7 +196,12 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   if (!EndsInExe(*output)) context.Warn(*output + ": does not end in .exe, so Windows will not start it as a program");
   const uint64_t stubSize = stub.image.Bytes().size();
   CheckInputSizes(config, kit, stubSize);
+  std::vector<std::string> keyWarnings;
+  std::optional<AppKeyChoice> key;
+  if (NeedsAppKey(config)) key = ChooseAppKey(config, keyWarnings);
+  for (const std::string& warning : keyWarnings) context.Warn(warning);
   PackOptions options;
+  options.key = key ? &key->key : nullptr;
   options.itemBudget = ItemBudget(stubSize);
   if (context.verbosity >= 1 && context.terminal) options.progress = &context.err;
   AppItems items = BuildAppItems(config, kit, PackTime(), options);
@@ -201,6 +224,8 @@ void RunBuild(const std::vector<std::string>& argv, CommandContext& context) {
   }
   ApplyVersionRecord(tree, config);
 
-  const size_t written = SaveExecutable(stub, tree, target, args.Has("--strip-signature"), context);
-  context.Say(*output + ": " + std::to_string(written) + " bytes written");
+  const size_t written = SaveWithKey(stub, tree, target, args.Has("--strip-signature"), key, config, context);
+  if (key && key->isNew) context.Warn(NewApplicationNotice(config, key->key));
+  const std::string application = key ? " (application " + AppFingerprint(key->key.identity) + ")" : "";
+  context.Say(*output + ": " + std::to_string(written) + " bytes written" + application);
 }

@@ -151,6 +151,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   std::string workbookItem;
   std::string keyItem;
   std::string updatePolicyItem;
+  std::string identityItem;
   if (const NameTable* packed = PackedItems(executable.tree)) {
     for (const auto& [name, languages] : *packed) {
       if (name.IsNamed()) continue;  // the launcher looks items up by number only
@@ -163,6 +164,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
       if (name.Id() == ItemId::kWorkbook) workbookItem = first;
       if (name.Id() == ItemId::kWorkbookKey) keyItem = first;
       if (name.Id() == ItemId::kUpdatePolicy) updatePolicyItem = first;
+      if (name.Id() == ItemId::kAppIdentity) identityItem = first;
     }
   }
   report["items"] = items;
@@ -175,6 +177,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   report["loader"] = LoaderToJson(loaderItem);
   report["workbook"] = WorkbookProtectionToJson(workbookItem, keyItem);
   report["onUpdate"] = UpdatePolicyName(ReadUpdatePolicy(updatePolicyItem));
+  report["application"] = ApplicationToJson(identityItem);
 
   if (json) {
     context.out << Dump(report);
@@ -190,6 +193,7 @@ void InspectExecutable(const fs::path& file, bool json, CommandContext& context)
   for (const auto& [key, text] : report["texts"].items()) out << "  " << key << ": " << text.get<std::string>() << "\n";
   out << "notice (item 1105): " << report["notice"].get<std::string>() << "\n";
   out << "onUpdate (item 1230): " << report["onUpdate"].get<std::string>() << "\n";
+  out << ApplicationToText(report["application"]);
   out << LoaderToText(report["loader"]);
   out << WorkbookProtectionToText(report["workbook"]);
 }

@@ -56,6 +56,8 @@ const std::vector<ConfigKeyHelp>& ConfigKeyDescriptions() {
        "encrypt the packaged .xlsm/.xlsb workbook with the application's key (CONFIG.sheetpack-key)"},
       {"onUpdate", "\"ask\" (default), \"keepUserWorkbook\" or \"useNewWorkbook\"",
        "what a new version does with the workbook its users saved with an earlier one"},
+      {"keyFingerprint", "text \"xxxx-xxxx-xxxx-xxxx\", as build and inspect show it",
+       "the application's key: a build whose key file is missing or another is refused"},
       {"options.splash", "true or false", "show the splash picture while the host starts"},
       {"options.singleInstance", "true or false", "only one copy of the application may run"},
       {"options.savedState", "true or false", "keep the application's state, written at every save"},

@@ -22,6 +22,8 @@ std::string ItemName(uint32_t id) {
       {1210, "workbook key"},
       {1220, "saved-state location"},
       {ItemId::kUpdatePolicy, "update policy"},
+      {ItemId::kAppIdentity, "application identity"},
+      {ItemId::kWorkbookDigest, "workbook digest"},
   };
   auto name = names.find(id);
   return name == names.end() ? "unknown" : name->second;

@@ -16,6 +16,7 @@
 #include "core/text/message_texts.h"
 #include "core/encoding/utf.h"
 #include "packer/file_io.h"
+#include "packer/key_file.h"
 #include "packer/key_suggestion.h"
 #include "packer/pack_error.h"
 
@@ -126,6 +127,7 @@ class ConfigReader {
         {"savedStateLocation", [&](auto& key, auto& v) { config.savedStateLocation = StateLocation(key, v); }},
         {"protectWorkbook", [&](auto& key, auto& v) { config.protectWorkbook = Flag(key, v); }},
         {"onUpdate", [&](auto& key, auto& v) { config.onUpdate = OnUpdate(key, v); }},
+        {"keyFingerprint", [&](auto& key, auto& v) { config.keyFingerprint = Fingerprint(key, v); }},
     };
   }
 
@@ -269,6 +271,13 @@ class ConfigReader {
         value.is_string() ? UpdatePolicyFromName(value.get_ref<const std::string&>()) : std::nullopt;
     if (!policy) throw Fail(key, "expected \"keepUserWorkbook\", \"useNewWorkbook\" or \"ask\"");
     return *policy;
+  }
+
+  std::string Fingerprint(const std::string& key, const json& value) const {
+    const std::optional<std::string> fingerprint =
+        value.is_string() ? NormalizeFingerprint(value.get_ref<const std::string&>()) : std::nullopt;
+    if (!fingerprint) throw Fail(key, "expected the key's fingerprint as build prints it, \"xxxx-xxxx-xxxx-xxxx\"");
+    return *fingerprint;
   }
 
   VersionInfoConfig VersionInfo(const std::string& key, const json& value) const {

@@ -40,7 +40,8 @@ struct PackConfig {
   std::optional<VersionInfoConfig> versionInfo;
   SavedStateLocation savedStateLocation = SavedStateLocation::kUser;
   bool protectWorkbook = true;
-  std::filesystem::path keyFile;  // the application's workbook password, beside the configuration
+  std::filesystem::path keyFile;  // the application's workbook password and identity, beside the configuration
+  std::optional<std::string> keyFingerprint;  // the key the application has: another or none is refused
   std::optional<UpdatePolicy> onUpdate;  // none: the default, which asks the user
 };
 

@@ -1,8 +1,5 @@
 #include "packer/workbook_protection.h"
 
-#include <system_error>
-
-#include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
 #include "core/payload/workbook_key.h"
 #include "office/agile_encryption.h"
@@ -15,9 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr size_t kPasswordBytes = 20;  // 160 bits
-constexpr char kKeyFileHeader[] = "sheetpack workbook key 1\n";
 
 // An .xls encrypts with a FilePass record right after the first BOF of its Workbook stream.
 bool IsEncryptedXls(std::string_view file) {
@@ -41,29 +35,8 @@ bool IsEncryptedXls(std::string_view file) {
 
 }  // namespace
 
-std::string LoadOrCreateWorkbookPassword(const fs::path& keyFile, std::vector<std::string>& warnings) {
-  const std::string name = PathToUtf8(keyFile);
-  std::error_code error;
-  if (fs::exists(keyFile, error)) {
-    const std::string text = ReadFileBytes(keyFile);
-    const size_t header = sizeof kKeyFileHeader - 1;
-    std::string password = text.substr(0, text.find_first_of("\r\n", header)).substr(std::min(header, text.size()));
-    if (text.compare(0, header, kKeyFileHeader) != 0 || password.size() < 2 * 16 ||
-        password.find_first_not_of("0123456789abcdef") != std::string::npos) {
-      throw BadInput(name, "is not a sheetpack key file (restore it from your backup, or delete it to make a "
-                           "new application whose users' saved states the old one cannot open)");
-    }
-    return password;
-  }
-  const std::string password = LowerHex(crypto::RandomBytes(kPasswordBytes));
-  WriteFileAtomically(keyFile, kKeyFileHeader + password + "\n");
-  fs::permissions(keyFile, fs::perms::owner_read | fs::perms::owner_write, error);
-  warnings.push_back(name + ": new workbook key written; keep it with the configuration like a signing key (every "
-                            "later version must be built with it to open the states its users saved)");
-  return password;
-}
-
-ProtectedWorkbook ProtectWorkbook(const PackConfig& config, std::string workbook, std::vector<std::string>& warnings) {
+ProtectedWorkbook ProtectWorkbook(const PackConfig& config, const std::string& password, std::string workbook,
+                                  std::vector<std::string>& warnings) {
   const std::string name = PathToUtf8(config.workbook);
   if (IsEncryptedPackage(workbook) || IsEncryptedXls(workbook)) {
     throw BadInput(name, "is encrypted with a password; remove the password in the spreadsheet program (File, "
@@ -75,7 +48,6 @@ ProtectedWorkbook ProtectWorkbook(const PackConfig& config, std::string workbook
                               "encryption); save it as .xlsm or .xlsb to have it encrypted");
     return {std::move(workbook), std::nullopt};
   }
-  const std::string password = LoadOrCreateWorkbookPassword(config.keyFile, warnings);
   try {
     const EncryptionSeeds seeds = EncryptionSeedsFor(password, workbook);
     std::string encrypted = EncryptWorkbookPackage(std::move(workbook), Utf8ToUtf16(password), seeds);

@@ -1,5 +1,7 @@
 #include "packer/workbook_report.h"
 
+#include "core/encoding/utf.h"
+#include "core/payload/app_identity.h"
 #include "core/payload/packed_item.h"
 #include "office/agile_encryption.h"
 #include "office/encrypted_package_file.h"
@@ -33,4 +35,18 @@ std::string WorkbookProtectionToText(const nlohmann::ordered_json& report) {
   }
   text += report["keyItem"].get<bool>() ? "; key item 1210 present\n" : "; no key item 1210\n";
   return text;
+}
+
+nlohmann::ordered_json ApplicationToJson(const std::string& identityItem) {
+  std::string item = identityItem;
+  InflatePackedItem(item);
+  const std::optional<std::string> identity = ReadAppIdentityItem(item);
+  if (!identity) return nullptr;
+  return {{"fingerprint", AppFingerprint(*identity)}, {"savedStateName", Utf16ToUtf8(IdentitySavedStateName(*identity))}};
+}
+
+std::string ApplicationToText(const nlohmann::ordered_json& report) {
+  if (report.is_null()) return "application (item 1240): none; saved states are named after the executable's path\n";
+  return "application (item 1240): " + report["fingerprint"].get<std::string>() + ", per-user saved state " +
+         report["savedStateName"].get<std::string>() + "\n";
 }

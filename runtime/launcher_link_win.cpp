@@ -1,5 +1,7 @@
 #include "runtime/launcher_link_win.h"
 
+#include "core/payload/item_ids.h"
+#include "core/payload/resources_win.h"
 #include "core/payload/saved_state_load_win.h"
 #include "core/win/files_win.h"
 #include "runtime/runtime_state_win.h"
@@ -52,6 +54,7 @@ void ReadLauncherSettings(RuntimeState& state) {
   AppSettings settings;
   std::string savedWorkbook;  // the launcher has written it into the workspace already
   LoadSettingsRecord(launcher, state.launcherPath, blob, settings, savedWorkbook, &state.savedStatePath);
+  ReadPackedItem(launcher, ItemId::kWorkbookDigest, state.workbookDigest);
   FreeLibrary(launcher);
   state.settingsBlob = std::move(blob);
   state.settings = settings;

@@ -51,6 +51,7 @@ struct RuntimeState {
   std::string settingsBlob;
   AppSettings settings;
   std::wstring savedStatePath;  // where the saved state goes, as the launcher reads it
+  std::string workbookDigest;   // the launcher's item 1250, written into the state's extra section
 
   // The take-over. The timers are the thread's (no window of their own: a main window
   // may go while the host stays); a call into the host's object model is never entered

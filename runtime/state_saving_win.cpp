@@ -123,6 +123,7 @@ bool SaveStateNow(RuntimeState& state, bool atEnd) {
   AppendU32(marked, kWorkbookMarker);
   saved.workbook = PackItem(marked + saved.workbook);
   saved.settings = state.settingsBlob;
+  saved.extra = state.workbookDigest;
   saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
   error = ReplaceFileSafely(target, WriteSavedState(saved, state.settings.settingsMagic()));
   state.stateWritten = error == ERROR_SUCCESS;

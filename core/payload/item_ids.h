@@ -18,4 +18,6 @@ constexpr int kAddInData = 1200;
 constexpr int kSavedStateLocation = 1220;  // "beside": the saved state beside the executable
 constexpr int kWorkbookKey = 1210;  // the password of an encrypted workbook, masked
 constexpr int kUpdatePolicy = 1230;  // what an update does with a saved state of another build
+constexpr int kWorkbookDigest = 1250;  // tells whether an update changed the packaged workbook
+constexpr int kAppIdentity = 1240;  // the application's identity, from the author's key file
 }  // namespace ItemId

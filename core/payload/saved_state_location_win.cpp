@@ -2,6 +2,10 @@
 
 #include <shlobj.h>
 
+#include <optional>
+#include <string>
+
+#include "core/payload/app_identity.h"
 #include "core/payload/item_ids.h"
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state.h"
@@ -35,6 +39,22 @@ bool Trusted(const std::wstring& path, const CurrentUser& user) {
   return IsExistingFile(path) && user.Owns(path.c_str());
 }
 
+// The per-user state of an application with an identity. A state that an earlier build
+// named after this executable's path is still found, and moved to the identity's name so
+// that every later version, wherever it is and whatever it is called, finds it; when it
+// cannot be moved it is read where it is.
+bool PlaceByIdentity(const std::wstring& folder, const std::string& identity, const std::wstring& pathNamed,
+                     const CurrentUser& user, SavedStatePlace& place) {
+  place.writePath = folder + L"\\" + ToWide(IdentitySavedStateName(identity));
+  if (Trusted(place.writePath, user)) {
+    place.readPath = place.writePath;
+    return true;
+  }
+  if (!Trusted(pathNamed, user)) return false;
+  place.readPath = MoveFileExW(pathNamed.c_str(), place.writePath.c_str(), 0) ? place.writePath : pathNamed;
+  return true;
+}
+
 }  // namespace
 
 SavedStatePlace DecideSavedStatePlace(HMODULE module, const std::wstring& exePath) {
@@ -46,16 +66,24 @@ SavedStatePlace DecideSavedStatePlace(HMODULE module, const std::wstring& exePat
   const CurrentUser user;
   SavedStatePlace place;
   if (!folder.empty()) {
-    place.writePath = folder + L"\\" + ToWide(PerUserSavedStateName(FromWide(exePath), FromWide(UpperCased(exePath))));
-    // The per-user state first; the file beside the executable is what states written
-    // before there was a per-user one look like.
-    if (Trusted(place.writePath, user)) {
-      place.readPath = place.writePath;
-      return place;
+    const std::wstring pathNamed =
+        folder + L"\\" + ToWide(PerUserSavedStateName(FromWide(exePath), FromWide(UpperCased(exePath))));
+    std::string identityItem;
+    ReadPackedItem(module, ItemId::kAppIdentity, identityItem);
+    if (const std::optional<std::string> identity = ReadAppIdentityItem(identityItem)) {
+      if (PlaceByIdentity(folder, *identity, pathNamed, user, place)) return place;
+    } else {
+      place.writePath = pathNamed;
+      if (Trusted(place.writePath, user)) {
+        place.readPath = place.writePath;
+        return place;
+      }
     }
   } else {
     place.writePath = beside;
   }
+  // The file beside the executable is what states written before there was a per-user
+  // one look like.
   if (Trusted(beside, user)) place.readPath = beside;
   return place;
 }

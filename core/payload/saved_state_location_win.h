@@ -1,7 +1,11 @@
 #pragma once
 // Where the saved state lives, decided once for the launcher that reads it and the
 // runtime that writes it. By default in the user's own local application-data folder
-// (Sheetpack\<name>-<hash>.vstg), which the user can write and no other user can read;
+// (Sheetpack\app-<identity>.vstg, named after the application's identity, item 1240, so
+// that every version of the application finds it wherever it is installed and whatever
+// its executable is called; Sheetpack\<name>-<hash of its path>.vstg for an executable
+// without one, and the state such a name found is moved to the identity's), which the
+// user can write and no other user can read;
 // item 1220 "beside" keeps it beside the executable (an application carried on a
 // removable drive). A file beside the executable is read only when the current user owns
 // it: anyone who can create files in that folder could otherwise hand every user of the

@@ -55,6 +55,10 @@ bool SameApplicationBuild(const AppSettings& own, const AppSettings& saved) {
          own.startPassword == saved.startPassword;
 }
 
+bool SamePackagedWorkbook(std::string_view ownDigest, std::string_view savedExtra) {
+  return !ownDigest.empty() && ownDigest == savedExtra;
+}
+
 SavedStateUse DecideSavedStateUse(bool sameBuild, UpdatePolicy policy, std::optional<bool> userKeepsWorkbook) {
   if (sameBuild) return SavedStateUse::kSettingsAndWorkbook;
   switch (policy) {

@@ -36,6 +36,13 @@ const char* UpdatePolicyName(UpdatePolicy policy);
 // format. Any build of the application differs in its pack time at least.
 bool SameApplicationBuild(const AppSettings& own, const AppSettings& saved);
 
+// True when the build that wrote a saved state packed the same workbook as this one:
+// `ownDigest` is the executable's item 1250, `savedExtra` the state's extra section, where
+// the runtime writes the item of the build it runs. Such an update changed only settings,
+// texts or the add-in, so the user's saved workbook goes on without a question, whatever
+// the policy: the new version's workbook would only be the old one again.
+bool SamePackagedWorkbook(std::string_view ownDigest, std::string_view savedExtra);
+
 enum class SavedStateUse {
   kSettingsAndWorkbook,  // the same build: the saved state goes on as it is
   kWorkbookOnly,         // another build: its settings, the user's saved workbook

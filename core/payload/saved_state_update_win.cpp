@@ -36,6 +36,12 @@ void UseSavedState(HMODULE module, const std::wstring& statePath, SavedState sav
   }
   // An update: the executable's settings stay in force, whatever follows.
   if (!question) return;
+  std::string ownDigest;
+  ReadPackedItem(module, ItemId::kWorkbookDigest, ownDigest);
+  if (SamePackagedWorkbook(ownDigest, saved.extra)) {
+    workbook = std::move(saved.workbook);
+    return;
+  }
   const UpdatePolicy policy = PolicyOf(module);
   const std::wstring setAside = FreeSetAsidePath(statePath, savedSettings.appVersion());
   std::optional<bool> answer;

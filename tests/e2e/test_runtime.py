@@ -44,8 +44,10 @@ def launch_to_host_end(scenario, app, **answers):
 
 
 def per_user_states(scenario):
-    """The saved-state files of applications named App in the user's own folder."""
-    return sorted((scenario.wine.prefix / "drive_c" / "users").glob("*/AppData/Local/Sheetpack/App-*.vstg"))
+    """The saved-state files in the user's own folder: named after an application's
+    identity, or, as before there was one, after the path of an executable App.exe."""
+    found = (scenario.wine.prefix / "drive_c" / "users").glob("*/AppData/Local/Sheetpack/*.vstg")
+    return sorted(path for path in found if path.name.startswith(("app-", "App-")))
 
 
 def clear_per_user_states(scenario):

@@ -75,7 +75,7 @@ def test_outside_reader_decrypts_the_authors_file(sheetpack, protected_app, tmp_
     exe = tmp_path / "App.exe"
     result = build(sheetpack, protected_app, exe)
     assert result.returncode == 0, result.stderr.decode()
-    assert b"new workbook key written" in result.stderr
+    assert b"new application" in result.stderr
     password = key_password(protected_app)
     assert len(password) >= 32  # 128 bits or more, as hex
 
@@ -100,7 +100,7 @@ def test_key_file_is_reused_and_builds_are_reproducible(sheetpack, protected_app
     assert build(sheetpack, protected_app, first).returncode == 0
     password = key_password(protected_app)
     again = build(sheetpack, protected_app, second)
-    assert again.returncode == 0 and b"new workbook key" not in again.stderr
+    assert again.returncode == 0 and b"new application" not in again.stderr
     assert key_password(protected_app) == password
     assert first.read_bytes() == second.read_bytes()
 
@@ -118,7 +118,8 @@ def test_executable_does_not_hold_the_password(sheetpack, protected_app, tmp_pat
 
 
 @pytest.mark.parametrize("change, expected", [
-    ({"protectWorkbook": False}, None),
+    # Without a saved state either, the application needs no key at all.
+    ({"protectWorkbook": False, "options": {"savedState": False}}, None),
     ({"protectWorkbook": "yes"}, b"key 'protectWorkbook': expected true or false"),
 ])
 def test_protect_workbook_setting(sheetpack, protected_app, tmp_path, change, expected):

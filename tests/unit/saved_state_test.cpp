@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/payload/app_identity.h"
 #include "core/payload/app_settings.h"
 #include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
@@ -101,6 +102,20 @@ TEST(SavedState, PerUserNameFollowsTheFullPath) {
   EXPECT_NE(a, PerUserSavedStateName(u"D:\\Apps\\Report.exe", u"D:\\APPS\\REPORT.EXE")) << "another copy";
   EXPECT_EQ(Narrow(PerUserSavedStateName(u"C:\\My.Apps\\Report", u"X").substr(0, 7)), "Report-");
   EXPECT_EQ(Narrow(PerUserSavedStateName(u"Report.old.exe", u"X").substr(0, 11)), "Report.old-");
+}
+
+TEST(SavedState, PerUserNameByIdentityIsTheWholeIdentity) {
+  std::string identity;
+  for (int i = 0; i < 16; ++i) identity += static_cast<char>(i * 0x11);
+  EXPECT_EQ(Narrow(IdentitySavedStateName(identity)), "app-00112233445566778899aabbccddeeff.vstg");
+  // Two identities that share their fingerprint's half still name two states.
+  std::string other = identity;
+  other[15] = '\x01';
+  EXPECT_EQ(AppFingerprint(identity), AppFingerprint(other));
+  EXPECT_NE(IdentitySavedStateName(identity), IdentitySavedStateName(other));
+  EXPECT_EQ(ReadAppIdentityItem(identity), identity);
+  EXPECT_FALSE(ReadAppIdentityItem(identity.substr(1)));
+  EXPECT_FALSE(ReadAppIdentityItem(identity + "x"));
 }
 
 TEST(SavedState, LocationItemReadsBack) {

@@ -42,6 +42,15 @@ TEST(SavedStateUpdate, DecisionTable) {
   }
 }
 
+TEST(SavedStateUpdate, SamePackagedWorkbookOnlyByEqualDigests) {
+  const std::string digest(16, '\x5a');
+  EXPECT_TRUE(SamePackagedWorkbook(digest, digest));
+  EXPECT_FALSE(SamePackagedWorkbook(digest, std::string(16, '\x5b'))) << "another workbook";
+  EXPECT_FALSE(SamePackagedWorkbook(digest, "")) << "a state written before there was a digest";
+  EXPECT_FALSE(SamePackagedWorkbook("", "")) << "an executable without one";
+  EXPECT_FALSE(SamePackagedWorkbook(digest, digest.substr(1)));
+}
+
 TEST(SavedStateUpdate, PolicyItemAndNames) {
   for (UpdatePolicy policy : {kKeep, kNew, kAsk}) {
     EXPECT_EQ(ReadUpdatePolicy(WriteUpdatePolicy(policy)), policy);
