@@ -19,20 +19,18 @@ namespace {
 // Any address inside the runtime's image names it to the loader.
 const char kPinAnchor = 0;
 
-// The launcher leaves its command line and the workbook's path beside the add-in. A file
-// that is missing or damaged leaves both empty: the take-over then reports the workbook
+// The launcher leaves the workbook's path and its own name beside the add-in. A file
+// that is missing or damaged leaves them empty: the take-over then reports the workbook
 // as one that cannot be opened.
 void ReadStartupInfo(RuntimeState& state) {
   std::string bytes;
   if (!ReadWholeFile(AddInFolder(state) + ToWide(GetText(TextId::kStartupInfoFileName)), bytes)) return;
   try {
     StartupInfo info = ParseStartupInfo(bytes);
-    state.commandLine = ToWide(info.commandLine);
     state.workbookPath = ToWide(info.workbookPath);
     state.namedLauncherId = info.launcherProcessId;
     state.namedLauncherPath = ToWide(info.launcherPath);
   } catch (const std::exception&) {
-    state.commandLine.clear();
     state.workbookPath.clear();
     state.namedLauncherId = 0;
     state.namedLauncherPath.clear();

@@ -6,6 +6,7 @@
 #include "runtime/end_of_life_win.h"
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/state_saving_win.h"
 #include "runtime/takeover_win.h"
 
 namespace {
@@ -91,10 +92,35 @@ void Unsubclass(RuntimeState& state, HWND window) {
   if (state.hostWindow == window) state.hostWindow = nullptr;
 }
 
+// The session is ending (log-off, shutdown, restart). Windows may end the process at any
+// time once every application has returned from WM_ENDSESSION, without destroying its
+// windows, and ends every process of the session at log-off, the resident launcher and
+// the watcher among them: the end of life runs here, not at WM_DESTROY, and needs
+// neither. The host answers first: a save the user makes at its "save changes?" prompt
+// is then on disk and goes into the state.
+LRESULT EndSession(RuntimeState& state, WNDPROC original, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = original ? CallWindowProcW(original, window, message, wParam, lParam)
+                            : DefWindowProcW(window, message, wParam, lParam);
+  try {
+    if (message == WM_QUERYENDSESSION) {
+      if (state.phase == RuntimePhase::kRunning) SaveStateAfterUserSave(state);
+    } else if (wParam) {
+      StopTakeOverTimers(state);
+      EndApplicationLife(state);
+    }
+  } catch (...) {
+    // As in the window procedure: nothing of the runtime's reaches the host.
+  }
+  return result;
+}
+
 LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   RuntimeState& state = Runtime();
   // Taken first: the handling below may give the window its own procedure back.
   WNDPROC original = OriginalProc(state, window);
+  if (message == WM_QUERYENDSESSION || message == WM_ENDSESSION) {
+    return EndSession(state, original, window, message, wParam, lParam);
+  }
   bool handled = false;
   try {
     if (window == state.hostWindow) handled = HandleProtocolMessage(state, message, wParam);

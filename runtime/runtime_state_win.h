@@ -36,7 +36,6 @@ struct RuntimeState {
   std::vector<Subclassed> windows;
 
   // From the start-up information file beside the add-in.
-  std::wstring commandLine;
   std::wstring workbookPath;
   DWORD namedLauncherId = 0;      // the launcher's own word on who it is: 1159 must match
   std::wstring namedLauncherPath;

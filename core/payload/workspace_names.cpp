@@ -1,5 +1,8 @@
 #include "core/payload/workspace_names.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "core/text/message_texts.h"
 #include "core/encoding/utf.h"
 
@@ -89,16 +92,6 @@ bool IsWorkspaceFileName(std::u16string_view name) {
   return false;
 }
 
-std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
-                             uint32_t launcherProcessId, std::u16string_view launcherPath) {
-  std::string bytes = Utf16ToUtf8(commandLine);
-  bytes.push_back('\n');
-  bytes += Utf16ToUtf8(workbookPath);
-  bytes += '\n' + std::to_string(launcherProcessId) + '\n';
-  bytes += Utf16ToUtf8(launcherPath);
-  return bytes;
-}
-
 namespace {
 
 // The next field up to a line feed or the end; `rest` moves past it and its line feed.
@@ -119,11 +112,27 @@ uint32_t DecimalId(std::string_view text) {
   return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
 }
 
+// The field separator and the carriage return some readers take for one.
+bool HoldsLineBreak(std::u16string_view text) { return text.find_first_of(u"\n\r") != std::u16string_view::npos; }
+
 }  // namespace
 
+std::string StartupInfoBytes(std::u16string_view workbookPath, uint32_t launcherProcessId,
+                             std::u16string_view launcherPath) {
+  if (HoldsLineBreak(workbookPath) || HoldsLineBreak(launcherPath)) {
+    throw std::invalid_argument("a path in the start-up information holds a line break");
+  }
+  std::string bytes = Utf16ToUtf8(workbookPath);
+  bytes += '\n' + std::to_string(launcherProcessId) + '\n';
+  bytes += Utf16ToUtf8(launcherPath);
+  return bytes;
+}
+
 StartupInfo ParseStartupInfo(std::string_view bytes) {
+  if (std::count(bytes.begin(), bytes.end(), '\n') > 2 || bytes.find('\r') != std::string_view::npos) {
+    throw std::runtime_error("the start-up information holds more fields than the launcher writes");
+  }
   StartupInfo info;
-  info.commandLine = Utf8ToUtf16(NextField(bytes));
   info.workbookPath = Utf8ToUtf16(NextField(bytes));
   info.launcherProcessId = DecimalId(NextField(bytes));
   info.launcherPath = Utf8ToUtf16(NextField(bytes));

@@ -27,21 +27,22 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
 bool IsWorkspaceFolderName(std::u16string_view name);
 bool IsWorkspaceFileName(std::u16string_view name);
 
-// What the add-in finds in the start-up information file: the launcher's command line
-// in UTF-8, a line feed, the workbook file's path in UTF-8 when there is one, then, each
-// after a line feed, the launcher's process id in decimal and its executable's full path:
-// the launcher names itself, so that the add-in takes the launcher's messages from that
-// process alone. Throws std::runtime_error when a text is not valid UTF-16.
-std::string StartupInfoBytes(std::u16string_view commandLine, std::u16string_view workbookPath,
-                             uint32_t launcherProcessId, std::u16string_view launcherPath);
+// What the add-in finds in the start-up information file: the workbook file's path, the
+// launcher's process id in decimal and its executable's full path, in UTF-8, one field a
+// line, separated by line feeds. The launcher names itself, so that the add-in takes the
+// launcher's messages from that process alone. The command line is never written: it
+// may carry the workbook's password, and the file lies in the workspace while the host
+// starts. A field that holds a line feed or a carriage return would shift the fields
+// after it: it is refused (std::invalid_argument), as is text that is not valid UTF-16
+// (std::runtime_error).
+std::string StartupInfoBytes(std::u16string_view workbookPath, uint32_t launcherProcessId,
+                             std::u16string_view launcherPath);
 
-// The texts back from the start-up information bytes: everything before the first line
-// feed is the command line, then the workbook path, the launcher's process id and its
-// path, each up to the next line feed (paths hold none). What a file cut short lacks
-// stays empty, or 0; an id that is not a plain decimal number is 0. Throws
-// std::runtime_error on invalid UTF-8.
+// The fields back from the start-up information bytes, each up to the next line feed.
+// What a file cut short lacks stays empty, or 0; an id that is not a plain decimal number
+// is 0. A file with more fields than the launcher writes, or a carriage return, was not
+// written by it: std::runtime_error, as for invalid UTF-8.
 struct StartupInfo {
-  std::u16string commandLine;
   std::u16string workbookPath;
   uint32_t launcherProcessId = 0;
   std::u16string launcherPath;

@@ -15,12 +15,13 @@
 
 namespace {
 
-// The add-in reads the launcher's command line and the workbook's path from here. Empty
-// when the file could not be written (a part of it may be there, and is removed).
+// The add-in reads the workbook's path and the launcher's name from here; never the
+// command line, which may carry the password. Empty when the file could not be written
+// (a part of it may be there, and is removed).
 std::wstring WriteStartupInfoFile(LauncherState& state) {
   std::wstring path = GetWorkspaceFolder(state) + L"\\" + BuiltInText(TextId::kStartupInfoFileName);
-  std::string bytes = StartupInfoBytes(FromWide(GetCommandLineW()), FromWide(state.workbookFilePath),
-                                       GetCurrentProcessId(), FromWide(state.exePath));
+  std::string bytes = StartupInfoBytes(FromWide(state.workbookFilePath), GetCurrentProcessId(),
+                                       FromWide(state.exePath));
   if (WriteWholeFile(path, bytes)) return path;
   _wremove(path.c_str());
   return std::wstring();

@@ -1,13 +1,11 @@
 #include "testkit/addin/addin_state_win.h"
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <string>
 
 #include "core/win/wide_win.h"
 #include "core/text/message_texts.h"
-#include "core/encoding/utf.h"
+#include "core/payload/workspace_names.h"
 
 namespace {
 
@@ -23,29 +21,17 @@ std::string ReadFileBytes(const std::wstring& path, bool& found) {
   return bytes;
 }
 
-// The launcher's executable: the first argument of the command line it was started with.
-std::wstring LauncherPath(const std::wstring& commandLine) {
-  int count = 0;
-  wchar_t** args = CommandLineToArgvW(commandLine.c_str(), &count);
-  std::wstring path = args && count > 0 ? args[0] : L"";
-  LocalFree(args);
-  return path;
-}
-
 void StartCleanup(AddInState& state) {
-  std::wstring info;
+  // The launcher names its executable and the workbook in the start-up information.
+  StartupInfo info;
   try {
-    info = ToWide(Utf8ToUtf16(state.startupInfo));
+    info = ParseStartupInfo(state.startupInfo);
   } catch (const std::exception&) {
     state.journal.Write("cleanup error invalid-startinfo");
     return;
   }
-  size_t lineFeed = info.find(L'\n');
-  std::wstring launcher = LauncherPath(info.substr(0, lineFeed));
-  // The workbook's path is the second line; the launcher names itself on the lines after it.
-  std::wstring workbook = lineFeed == std::wstring::npos ? L"" : info.substr(lineFeed + 1);
-  workbook = workbook.substr(0, workbook.find(L'\n'));
-  std::wstring commandLine = L"\"" + launcher + L"\" -clnx \"" + workbook + L"\" -clnd \"" +
+  std::wstring launcher = ToWide(info.launcherPath);
+  std::wstring commandLine = L"\"" + launcher + L"\" -clnx \"" + ToWide(info.workbookPath) + L"\" -clnd \"" +
                              ModulePath(state.module) + L"\"";
 
   STARTUPINFOW startup{};

@@ -17,5 +17,8 @@ IDispatch* InProcessApplication();
 IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password = {});
 // Closes every open workbook (journal: close all "<path>" for each).
 void CloseAllWorkbooks();
+// userSave=<text>: the user answers the host's "save changes?" prompt with Save: the text
+// and " at the prompt" are appended to the packaged workbook (journal: user save).
+void SaveAtPrompt();
 // The user opens the workbook the scenario's userOpens names, once (journal: user open).
 void OpenAsUser();

@@ -20,6 +20,11 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (delay >= 0) EndHost(static_cast<DWORD>(delay));
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      // The session is ending: the host asks whether to save the changes, once, from its
+      // main window.
+      if (window == host.mainWindow) SaveAtPrompt();
+      return TRUE;
     case WM_CLOSE:
       // Closing the main window closes the workbooks and ends the host, as it does the real one.
       if (window == host.mainWindow || window == host.activeWindow) {

@@ -7,6 +7,7 @@
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
+#include "testkit/fakehost/session_end_win.h"
 #include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
@@ -216,6 +217,7 @@ IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password)
   // dieAfterOpen=<ms>: the host process is killed that long after the open.
   long long dieDelay = host.scenario.Number("dieAfterOpen", -1);
   if (dieDelay >= 0) SetTimer(nullptr, 0, static_cast<UINT>(dieDelay), Die);
+  ScheduleSessionEnd(host);
   return new Workbook(id);
 }
 
@@ -230,6 +232,10 @@ void OpenAsUser() {
   if (long long after = host.scenario.Number("userQuitsAfter", -1); after >= 0) {
     SetTimer(nullptr, 0, static_cast<UINT>(after), QuitAsUser);
   }
+}
+
+void SaveAtPrompt() {
+  if (HostState::OpenWorkbook* workbook = PackagedWorkbook()) SaveAsUser(*workbook, L" at the prompt");
 }
 
 void CloseAllWorkbooks() {

@@ -48,16 +48,15 @@ def test_the_workbook_is_named_after_the_file_whatever_argv0_says(scenario, shel
     assert driver.exit_code == 0
     journal = scenario.wait_for_host_end()
     (info,) = events(journal, "startinfo")
-    command_line, workbook = bytes.fromhex(info[0]).decode("utf-8").split("\n")[:2]
-    # The add-in gets the command line exactly as Windows has it.
-    assert command_line.startswith(argv0 + " ") or command_line.startswith(f'"{argv0}" '), command_line
+    workbook, _, launcher = bytes.fromhex(info[0]).decode("utf-8").split("\n")
+    # The add-in gets the launcher's full path however argv[0] spells it.
+    assert launcher[1:3] == ":\\" and launcher.lower().endswith("\\" + app.program.name.lower()), launcher
     # The workbook: the file's own name with the workbook's extension, in the workspace.
     folder, name = workbook.rsplit("\\", 1)
     assert folder == workspace_of(journal)
     assert re.fullmatch(r"[a-z][0-9a-z]{7}", folder.rsplit("\\", 1)[1])
     assert name.lower() == "app.xlsm"
-    # What the add-in does once the host has let go (the stand-in add-in would start
-    # the launcher by argv[0], which names it only in the launcher's own folder).
+    # What the add-in does once the host has let go.
     cleanup = scenario.launch(app.program, "-clnx", workbook, "-clnd", f"{folder}\\pelkostub.dll",
                               journal=scenario.folder / "cleanup.journal")
     assert cleanup.exit_code == 1

@@ -36,12 +36,23 @@ def test_prompt_shows_its_controls_and_the_right_password_continues(scenario, st
 
 def test_password_on_the_command_line_skips_the_prompt(scenario, stub_x64, addin_kit):
     program = protected_app(scenario, stub_x64, addin_kit)
+    # An argument with line feeds, as whoever builds a command line may pass, shaped like
+    # the fields that follow the workbook's path.
+    planted = "-x\nC:\\planted.xlsm\n1\nC:\\planted.exe"
 
-    driver = scenario.launch(program, "-p", PASSWORD)
+    driver = scenario.launch(program, "-p", PASSWORD, planted)
 
     assert driver.windows == []
     assert host_started(scenario)
-    scenario.wait_for_host_end()
+    journal = scenario.wait_for_host_end()
+    # The start-up information lies in the workspace while the host starts: the password
+    # is not in it, and the command line's line feeds shift none of its fields.
+    (info,) = [fields[1] for fields in journal if fields[0] == "startinfo"]
+    text = bytes.fromhex(info).decode("utf-8")
+    assert PASSWORD not in text and "planted" not in text
+    workbook, launcher_id, launcher = text.split("\n")
+    assert workbook.endswith(".xlsm") and int(launcher_id) > 0
+    assert launcher.lower().endswith("\\" + program.name.lower())
 
 
 def test_wrong_password_is_refused_with_the_wrong_password_message(scenario, stub_x64, addin_kit):

@@ -165,3 +165,25 @@ def test_the_give_up_leaves_the_users_workbook_and_the_host(scenario, shelf, tmp
     assert ["quit"] not in journal
     assert closes_before(journal, ["user", "close"]) == []
     assert scenario.left_behind() == []
+
+
+def test_a_log_off_keeps_the_save_made_at_the_hosts_prompt(scenario, shelf):
+    """The session ends while the application runs: the host asks whether to save and the
+    user saves, then every process of the session is ended, the resident launcher and its
+    watcher among them, and no window is destroyed. The save is in the state all the same,
+    written by the runtime before it returned from WM_ENDSESSION."""
+    app = saved_state_app(shelf, "log-off")
+    scenario.host(userSave=USER_SAVE, logOffAfter=2500)
+
+    scenario.launch(app.program, host_class=HOST_CLASS)
+
+    journal = scenario.host_journal()
+    session = [line for line in journal if line[0] == "session"]
+    assert session[:2] == [["session", "query", "1"], ["session", "end"]] and session[-1] == ["session", "over"]
+    killed = [line[2].lower() for line in session if line[1] == "kill"]
+    assert app.program.name.lower() in killed, session
+    assert ["end"] not in journal
+    # The save at the prompt came before the session's end, after any look of the watch's.
+    (save,) = [index for index, line in enumerate(journal) if line[:2] == ["user", "save"]]
+    assert save < journal.index(["session", "end"])
+    assert saved_workbook(app.program.with_suffix(".vstg")) == WORKBOOK + f"{USER_SAVE} at the prompt".encode()

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <stdexcept>
 #include <vector>
 
 #include "core/encoding/utf.h"
@@ -99,44 +100,58 @@ TEST(ChooseWorkbookFilePath, AddsNoSecondBackslash) {
   EXPECT_EQ(Narrow(ChooseWorkbookFilePath(u"W:\\", u"C:\\R.exe", 52, none)), "W:\\R.xlsm");
 }
 
-TEST(StartupInfoBytes, CommandLineWorkbookPathAndTheLauncherNamed) {
-  EXPECT_EQ(StartupInfoBytes(u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"),
-            "\"C:\\App.exe\" -x\nC:\\T\\App.xlsm\n4711\nC:\\App.exe");
-  EXPECT_EQ(StartupInfoBytes(u"App.exe", u"", 8, u"C:\\App.exe"), "App.exe\n\n8\nC:\\App.exe");
-  EXPECT_EQ(StartupInfoBytes(u"\u00c4pp.exe \u20ac", u"", 1, u""), "\xc3\x84pp.exe \xe2\x82\xac\n\n1\n");
-  EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", u"", 1, u""), std::runtime_error);
+// The workbook's path, the launcher's id and path, a line each, and nothing of the
+// command line: it may carry the workbook's password.
+TEST(StartupInfoBytes, WorkbookPathAndTheLauncherNamedALineEach) {
+  EXPECT_EQ(StartupInfoBytes(u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"), "C:\\T\\App.xlsm\n4711\nC:\\App.exe");
+  EXPECT_EQ(StartupInfoBytes(u"", 8, u"C:\\App.exe"), "\n8\nC:\\App.exe");
+  EXPECT_EQ(StartupInfoBytes(u"C:\\\u00c4\\b.xlsm", 1, u"C:\\\u20ac.exe"), "C:\\\xc3\x84\\b.xlsm\n1\nC:\\\xe2\x82\xac.exe");
+  EXPECT_THROW(StartupInfoBytes(u"bad \xd800 half", 1, u""), std::runtime_error);
 }
 
-// The runtime reads back what the launcher wrote; a file cut short or damaged on the way
-// still gives what it holds, names no launcher, and bytes that are no UTF-8 are refused.
+// A path with a line break would move the fields after it: whoever chose that path
+// would choose the launcher the runtime trusts. Refused, in either path.
+TEST(StartupInfoBytes, RefusesALineBreakInAField) {
+  struct Case {
+    std::u16string workbookPath, launcherPath;
+  } cases[] = {{u"C:\\T\\a\n1\nC:\\evil.exe\n.xlsm", u"C:\\App.exe"},
+               {u"C:\\T\\a.xlsm", u"C:\\App.exe\nC:\\evil.exe"},
+               {u"C:\\T\\a\r.xlsm", u"C:\\App.exe"},
+               {u"C:\\T\\a.xlsm", u"C:\\App\r.exe"}};
+  for (const Case& c : cases) {
+    EXPECT_THROW(StartupInfoBytes(c.workbookPath, 1, c.launcherPath), std::invalid_argument);
+  }
+}
+
+// The runtime reads back what the launcher wrote; a file cut short still gives what it
+// holds and names no launcher; bytes that are no UTF-8, or more fields than the launcher
+// writes, are refused.
 TEST(ParseStartupInfo, ReadsBackWhatTheLauncherWrote) {
   struct Case {
-    std::u16string commandLine, workbookPath;
+    std::u16string workbookPath;
     uint32_t id;
     std::u16string launcher;
-  } cases[] = {{u"\"C:\\App.exe\" -x", u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"},
-               {u"App.exe", u"", 4294967295u, u"C:\\A\\App.exe"},
-               {u"\u00c4pp.exe \u20ac", u"C:\\\u00e9\\b.xlsm", 12, u"C:\\\u00e9\\\u00c4pp.exe"}};
+  } cases[] = {{u"C:\\T\\App.xlsm", 4711, u"C:\\App.exe"},
+               {u"", 4294967295u, u"C:\\A\\App.exe"},
+               {u"C:\\\u00e9\\b.xlsm", 12, u"C:\\\u00e9\\\u00c4pp.exe"}};
   for (const Case& c : cases) {
-    StartupInfo info = ParseStartupInfo(StartupInfoBytes(c.commandLine, c.workbookPath, c.id, c.launcher));
-    EXPECT_EQ(info.commandLine, c.commandLine);
+    StartupInfo info = ParseStartupInfo(StartupInfoBytes(c.workbookPath, c.id, c.launcher));
     EXPECT_EQ(info.workbookPath, c.workbookPath);
     EXPECT_EQ(info.launcherProcessId, c.id);
     EXPECT_EQ(info.launcherPath, c.launcher);
   }
-  StartupInfo noLineFeed = ParseStartupInfo("App.exe -x");
-  EXPECT_EQ(noLineFeed.commandLine, u"App.exe -x");
-  EXPECT_EQ(noLineFeed.workbookPath, u"");
-  EXPECT_EQ(noLineFeed.launcherProcessId, 0u);
-  StartupInfo oldLayout = ParseStartupInfo("App.exe\nC:\\T\\App.xlsm");
-  EXPECT_EQ(oldLayout.workbookPath, u"C:\\T\\App.xlsm");
-  EXPECT_EQ(oldLayout.launcherProcessId, 0u);
-  EXPECT_EQ(oldLayout.launcherPath, u"");
-  for (const char* badId : {"a\nw\n-1\nC:\\A.exe", "a\nw\n12x\nC:\\A.exe", "a\nw\n4294967296\nC:\\A.exe", "a\nw\n\nC:\\A.exe"}) {
+  StartupInfo cutShort = ParseStartupInfo("C:\\T\\App.xlsm");
+  EXPECT_EQ(cutShort.workbookPath, u"C:\\T\\App.xlsm");
+  EXPECT_EQ(cutShort.launcherProcessId, 0u);
+  EXPECT_EQ(cutShort.launcherPath, u"");
+  for (const char* badId : {"w\n-1\nC:\\A.exe", "w\n12x\nC:\\A.exe", "w\n4294967296\nC:\\A.exe", "w\n\nC:\\A.exe"}) {
     EXPECT_EQ(ParseStartupInfo(badId).launcherProcessId, 0u) << badId;
   }
-  EXPECT_EQ(ParseStartupInfo("").commandLine, u"");
-  EXPECT_THROW(ParseStartupInfo("App.exe\n\xff\xfe"), std::runtime_error);
+  EXPECT_EQ(ParseStartupInfo("").workbookPath, u"");
+  for (const char* refused : {"\xff\xfe\n1\nC:\\A.exe", "\"C:\\A.exe\" -x\nC:\\T\\a.xlsm\n1\nC:\\A.exe",
+                              "w\n1\nC:\\A.exe\n", "w\r\n1\nC:\\A.exe"}) {
+    EXPECT_THROW(ParseStartupInfo(refused), std::runtime_error) << refused;
+  }
 }
 
 // A folder swept as an earlier run's workspace must be one the launcher could have named,

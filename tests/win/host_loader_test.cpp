@@ -41,7 +41,7 @@ class HostLoaderTest : public FakeHostTest {
     std::wstring testkit = FakeHostPath().substr(0, FakeHostPath().find_last_of(L'\\') + 1);
     ASSERT_TRUE(CopyFileW((testkit + L"pelkostub.dll").c_str(), (folder_ + L"pelkostub.dll").c_str(), FALSE));
     WriteBytes(folder_ + L"loader.xls", WriteLoaderWorkbook());
-    WriteBytes(folder_ + ToWide(GetText(TextId::kStartupInfoFileName)), "\"C:\\app.exe\" -x\n\xc3\xa4.xlsx");
+    WriteBytes(folder_ + ToWide(GetText(TextId::kStartupInfoFileName)), "\xc3\xa4.xlsx\n12\nC:\\app.exe");
   }
   // The add-in stays loaded in its host until the host ends; only then can it go.
   void TearDown() override {
@@ -81,8 +81,8 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
                            "folder \"loader.xls\" " + std::to_string(WriteLoaderWorkbook().size()),
                            "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow), "folder \"startup.inf\" 23",
                            "vba \"ThisWorkbook\" declare=1 call=1 load=wide", "loader 1"}));
-  // "C:\app.exe" -x, a line feed and the workbook name in UTF-8.
-  EXPECT_THAT(journal, Contains("startinfo 22433a5c6170702e65786522202d780ac3a42e786c7378"));
+  // The workbook name in UTF-8, the launcher's id and its path, a line each.
+  EXPECT_THAT(journal, Contains("startinfo c3a42e786c73780a31320a433a5c6170702e657865"));
   std::vector<std::string> messages;
   for (const std::string& line : journal) {
     if (line.rfind("msg ", 0) == 0) messages.push_back(line);
