@@ -22,6 +22,7 @@ std::string ItemName(uint32_t id) {
       {1210, "workbook key"},
       {1220, "saved-state location"},
       {ItemId::kUpdatePolicy, "update policy"},
+      {ItemId::kRuntimeAnswers, "runtime answers"},
   };
   auto name = names.find(id);
   return name == names.end() ? "unknown" : name->second;

@@ -18,4 +18,5 @@ constexpr int kAddInData = 1200;
 constexpr int kSavedStateLocation = 1220;  // "beside": the saved state beside the executable
 constexpr int kWorkbookKey = 1210;  // the password of an encrypted workbook, masked
 constexpr int kUpdatePolicy = 1230;  // what an update does with a saved state of another build
+constexpr int kRuntimeAnswers = 1240;  // one byte 1: both add-ins answer the start probe
 }  // namespace ItemId
