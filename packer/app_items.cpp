@@ -11,6 +11,8 @@
 #include "packer/kit_text.h"
 #include "packer/loader/loader_workbook.h"
 #include "packer/pack_error.h"
+#include "core/host/addin_messages.h"
+#include "packer/pe_exports.h"
 #include "packer/pe_image.h"
 #include "packer/progress.h"
 #include "packer/size_limits.h"
@@ -85,8 +87,13 @@ class ItemBuilder {
   }
 
   void AddAddInKit() {
-    Items()[ItemId::kAddIn32] = PackItem(AddInDll(kit_.addIn32, kMachineI386));
-    Items()[ItemId::kAddIn64] = PackItem(AddInDll(kit_.addIn64, kMachineAmd64));
+    const std::string addIn32 = AddInDll(kit_.addIn32, kMachineI386);
+    const std::string addIn64 = AddInDll(kit_.addIn64, kMachineAmd64);
+    // Only a start that both add-ins prove is checked by the launcher: an author's kit
+    // that keeps the numbered messages alone starts as it always did.
+    if (AnswersStartProbe(addIn32) && AnswersStartProbe(addIn64)) Items()[ItemId::kRuntimeAnswers] = kFlagOne;
+    Items()[ItemId::kAddIn32] = PackItem(addIn32);
+    Items()[ItemId::kAddIn64] = PackItem(addIn64);
     if (!kit_.folder) {
       // The built-in runtime reads none of the kit's optional items: each gets what an
       // author's kit without that file gets, with nothing to warn about.
@@ -129,6 +136,14 @@ class ItemBuilder {
     std::string bytes = RequiredKitFile(file);
     CheckAddInDll(PathToUtf8(file), bytes, machine, out_.warnings);
     return bytes;
+  }
+
+  static bool AnswersStartProbe(const std::string& dll) {
+    try {
+      return ExportsName(PeImage(dll), AddInMessage::kStartAnswerExport);
+    } catch (const PeFormatError&) {
+      return false;  // already warned about
+    }
   }
 
   std::string NameTable(const fs::path& file, const std::u16string& headerOnly) {

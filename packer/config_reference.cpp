@@ -83,6 +83,10 @@ const std::vector<OverrideHelp>& OverrideNumbers() {
       {OverrideKey::kContactBody, "body of the contact mail"},
       {OverrideKey::kAlreadyRunning, "the application is already running"},
       {OverrideKey::kUpdateQuestion, "the question after an update of a saved-state application"},
+      {OverrideKey::kMacrosBlocked, "start failed: the host did not run the loader's macro"},
+      {OverrideKey::kAddInBlocked, "start failed: the add-in did not start"},
+      {OverrideKey::kLoaderFileBlocked, "start failed: the host refused to open the loader"},
+      {OverrideKey::kHostEndedByScan, "start failed: the host ended during the loader's open"},
   };
   return numbers;
 }

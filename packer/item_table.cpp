@@ -24,6 +24,7 @@ std::string ItemName(uint32_t id) {
       {ItemId::kUpdatePolicy, "update policy"},
       {ItemId::kAppIdentity, "application identity"},
       {ItemId::kWorkbookDigest, "workbook digest"},
+      {ItemId::kRuntimeAnswers, "runtime answers"},
   };
   auto name = names.find(id);
   return name == names.end() ? "unknown" : name->second;

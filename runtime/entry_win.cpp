@@ -84,3 +84,7 @@ extern "C" int32_t __stdcall DummyFunc9(int32_t code, void* application, void*) 
     return 0;  // nothing may reach the host's macro
   }
 }
+
+// The packer looks for this export to know that the add-in answers the launcher's start
+// probe; it answers as the runtime's window procedure does.
+extern "C" uint32_t __stdcall SheetpackStartAnswer() { return AddInMessage::kStartedAnswer; }

@@ -51,6 +51,12 @@ bool HandleProtocolMessage(RuntimeState& state, UINT message, WPARAM wParam) {
   }
 }
 
+// The launcher's question whether the runtime runs (addin_messages.h); registered once.
+UINT StartProbeMessage() {
+  static const UINT message = RegisterWindowMessageW(AddInMessage::kStartProbeName);
+  return message;
+}
+
 bool IsMainWindowOfThread(HWND window) {
   wchar_t className[16] = {};
   return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
@@ -123,6 +129,9 @@ LRESULT CALLBACK RuntimeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   }
   bool handled = false;
   try {
+    if (window == state.hostWindow && message != 0 && message == StartProbeMessage()) {
+      return AddInMessage::kStartedAnswer;
+    }
     if (window == state.hostWindow) handled = HandleProtocolMessage(state, message, wParam);
     if (message == WM_DESTROY) {
       if (IsLastMainWindow(window)) {

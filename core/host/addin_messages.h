@@ -18,6 +18,16 @@ constexpr unsigned kStep1163 = 1163;
 constexpr unsigned kLastSynchronous = 1179;
 constexpr unsigned kEndOfMessages = 1171;        // posted: the add-in runs on its own from here
 constexpr unsigned kLoaderCall = 1170;           // the code the loader workbook passes to the add-in's export
+
+// Asked once the loader's open has returned, before the numbered messages, through a
+// message registered under this name: any window procedure answers a message it does
+// not know with 0, so only a runtime that runs answers kStartedAnswer. An add-in of an
+// author's own kit keeps to the numbered messages and is never asked.
+constexpr wchar_t kStartProbeName[] = L"Sheetpack.RuntimeStarted";
+constexpr unsigned kStartedAnswer = 0x53505254;  // "SPRT"
+// The export by which the packer tells a runtime that answers the probe (it returns
+// kStartedAnswer) from an add-in of an author's kit.
+constexpr char kStartAnswerExport[] = "SheetpackStartAnswer";
 }  // namespace AddInMessage
 
 namespace SplashMessage {

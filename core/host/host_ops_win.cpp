@@ -98,7 +98,7 @@ void QuitHost(IDispatch* host) {
   CallMethod(host, HostDispid::kQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, {});
 }
 
-ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path) {
+ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path, HRESULT* outcome) {
   ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
   if (!workbooks) return {};
 
@@ -125,6 +125,7 @@ ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path) 
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);
   for (VARIANT& arg : args) VariantClear(&arg);
+  if (outcome) *outcome = hr;
 
   ComPtr<IDispatch> workbook;
   if (SUCCEEDED(hr) && (*result).vt == VT_DISPATCH && (*result).pdispVal) {
@@ -132,6 +133,10 @@ ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path) 
     workbook->AddRef();
   }
   return workbook;
+}
+
+void CloseWorkbookUnsaved(IDispatch* workbook) {
+  CallMethod(workbook, HostDispid::kWorkbookClose, DISPATCH_METHOD, VT_EMPTY, nullptr, {DispatchArg::Bool(false)});
 }
 
 ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path, const std::wstring& password) {

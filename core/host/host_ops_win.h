@@ -30,6 +30,7 @@ constexpr DISPID kWorkbooksClose = 277;
 constexpr DISPID kWorkbooksOpen = 682;
 constexpr DISPID kLanguageId = 1;
 constexpr DISPID kWorkbookSaved = 298;
+constexpr DISPID kWorkbookClose = 277;
 }  // namespace HostDispid
 
 void SetHostVisible(IDispatch* host, bool visible);
@@ -52,8 +53,11 @@ void CloseHostWorkbooks(IDispatch* host);
 void QuitHost(IDispatch* host);
 
 // Opens a workbook with every optional argument left out. Only getting the workbook
-// collection can raise; a refused open returns null and shows nothing.
-ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path);
+// collection can raise; a refused open returns null and shows nothing, and leaves the
+// open's HRESULT in `outcome` when one is given.
+ComPtr<IDispatch> OpenWorkbookInHost(IDispatch* host, const std::wstring& path, HRESULT* outcome = nullptr);
+// Closes one workbook without saving it, whatever else is open.
+void CloseWorkbookUnsaved(IDispatch* workbook);
 
 // Opens the user's workbook, kept off the host's list of recent files. Unlike
 // OpenWorkbookInHost a refusal raises _com_error, so that the caller can tell a busy

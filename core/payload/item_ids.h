@@ -20,4 +20,5 @@ constexpr int kWorkbookKey = 1210;  // the password of an encrypted workbook, ma
 constexpr int kUpdatePolicy = 1230;  // what an update does with a saved state of another build
 constexpr int kWorkbookDigest = 1250;  // tells whether an update changed the packaged workbook
 constexpr int kAppIdentity = 1240;  // the application's identity, from the author's key file
+constexpr int kRuntimeAnswers = 1260;  // one byte 1: both add-ins answer the start probe
 }  // namespace ItemId

@@ -78,8 +78,24 @@ bool IsWorkspaceFolderName(std::u16string_view name) {
   return true;
 }
 
+namespace {
+
+// The file an interrupted save of the host leaves beside the workbook: eight hexadecimal
+// digits, without an extension or with ".tmp".
+bool IsInterruptedSaveName(const std::u16string& lower) {
+  const std::u16string_view stem = std::u16string_view(lower).substr(0, lower.size() == 12 ? 8 : lower.size());
+  if (stem.size() != 8 || (lower.size() == 12 && lower.compare(8, 4, u".tmp") != 0)) return false;
+  for (char16_t c : stem) {
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool IsWorkspaceFileName(std::u16string_view name) {
   const std::u16string lower = LowerAscii(name);
+  if (IsInterruptedSaveName(lower)) return true;
   if (lower == LowerAscii(GetText(TextId::kAddInFileName)) || lower == LowerAscii(GetText(TextId::kStartupInfoFileName))) {
     return true;
   }

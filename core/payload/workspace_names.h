@@ -23,7 +23,9 @@ std::u16string ChooseWorkbookFilePath(std::u16string_view folder, std::u16string
 // The rules by which a launch recognises a workspace folder an earlier run left: its name
 // is one MakeRandomName(8) gives, and it holds only files a workspace holds (the add-in,
 // the start-up information, the loader and the workbook, whose names end in .xls, .xlsm
-// or .xlsb). Letter case is ignored in file names, as the file system does.
+// or .xlsb, and what a crashed host leaves: its owner file "~$<workbook>" and the
+// temporary file of an interrupted save, eight hexadecimal digits without an extension or
+// with ".tmp"). Letter case is ignored in file names, as the file system does.
 bool IsWorkspaceFolderName(std::u16string_view name);
 bool IsWorkspaceFileName(std::u16string_view name);
 

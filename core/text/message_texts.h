@@ -48,6 +48,11 @@ constexpr int kAddInNotWritten = 50;
 constexpr int kStartupInfoFileName = 52;
 constexpr int kSilentStartPrefix = 53;
 constexpr int kResidentEventFormat = 54;
+// Why the runtime add-in did not start, with what to ask the administrator for.
+constexpr int kMacrosBlocked = 55;
+constexpr int kAddInBlocked = 56;
+constexpr int kLoaderFileBlocked = 57;
+constexpr int kHostEndedByScan = 58;
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -79,9 +84,14 @@ constexpr int kContactSubject = 39;
 constexpr int kContactBody = 40;
 constexpr int kAlreadyRunning = 41;
 constexpr int kUpdateQuestion = 42;
+constexpr int kMacrosBlocked = 55;
+constexpr int kAddInBlocked = 56;
+constexpr int kLoaderFileBlocked = 57;
+constexpr int kHostEndedByScan = 58;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
                         kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
-                        kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion};
+                        kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion,  kMacrosBlocked,
+                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan};
 }  // namespace OverrideKey

@@ -7,6 +7,7 @@
 #include "launcher/app/resident_win.h"
 #include "launcher/app/settings_load_win.h"
 #include "launcher/app/shutdown_win.h"
+#include "launcher/app/start_failure_win.h"
 #include "core/host/addin_messages.h"
 #include "launcher/host/addin_messages_win.h"
 #include "launcher/host/addin_start_win.h"
@@ -109,9 +110,12 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   uint8_t languageByte = state.host ? static_cast<uint8_t>(GetHostUiLanguage(state.host.Get()) & 0xFF) : 0;
   // Without the workbook or the start-up information the add-in could do nothing but
   // fail later and less clearly; the failed launch quits the host and removes the files.
-  if (!WriteWorkbookFile(state) || state.workbookFilePath.empty() || !StartAddInInHost(state)) {
+  if (!WriteWorkbookFile(state) || state.workbookFilePath.empty()) {
     throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
   }
+  const AddInStart start = StartAddInInHost(state);
+  if (start == AddInStart::kNoStartupInfo) throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
+  if (start != AddInStart::kStarted) throw StartNotProven{start};
   state.hostWindow = FindHostMainWindow(state.host.Get(), state.hostVersion);
   SetHostCaption(state.host.Get(), BuiltInText(TextId::kAppTitle));
   GiveHostTheIcon(state);
@@ -163,6 +167,25 @@ void FinishLaunch(LauncherState& state, Outcome outcome, clock_t startTime) {
   FinishSplash(state, startTime);
 }
 
+// Closes what the launcher opened, the loader already closed by the check: the host
+// instance it created, unless that has ended; never a workbook of the user's. The
+// workspace goes with the failed launch's shutdown.
+void EndUnprovenStart(LauncherState& state, AddInStart seen) {
+  if (state.splashThreadId) {
+    CloseSplashNow(state);
+    Sleep(100);
+  }
+  if (seen != AddInStart::kHostEnded && state.host) {
+    try {
+      QuitHost(state.host.Get());
+    } catch (const _com_error&) {
+      // Gone in the meantime: nothing is left to quit.
+    }
+  }
+  state.host.Reset();
+  state.exitCode = kStartNotProvenExitCode;
+}
+
 }  // namespace
 
 bool LaunchApplication() {
@@ -180,6 +203,15 @@ bool LaunchApplication() {
       Sleep(100);
     }
     throw;
+  } catch (const StartNotProven& failure) {
+    const StartFailureBox box = DescribeStartFailure(failure.seen);
+    EndUnprovenStart(state, failure.seen);
+    try {
+      FinishLaunch(state, Outcome::Failed, startTime);
+    } catch (...) {
+    }
+    TellStartFailure(state, box);
+    return true;
   } catch (const _com_error&) {
     if (state.splashThreadId) {
       CloseSplashNow(state);

@@ -87,5 +87,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   ShutdownGdiplus(gdiplusToken);
   if (g_state.HasOption(OPT_SAVED_STATE)) CleanupFiles(g_state.workbookFilePath, g_state.addInFilePath);
-  return 0;
+  return g_state.exitCode;
 }

@@ -44,5 +44,8 @@ void LoadSettings(LauncherState& state) {
   if (state.HasOption(OPT_SINGLE_INSTANCE) || state.HasOption(OPT_SAVED_STATE)) TakeSingleInstanceGuard(state);
   RefreshMacros(state);
 
+  std::string answers;
+  state.runtimeAnswers = LoadPackedItem(ItemId::kRuntimeAnswers, answers) && answers == "\x01";
+
   if (!state.testFlag) ExtractIconExW(state.exePath.c_str(), 0, &state.bigIcon, &state.smallIcon, 1);
 }

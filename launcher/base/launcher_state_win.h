@@ -54,6 +54,8 @@ struct LauncherState {
   void (*shutdownAtExit)() = nullptr;
   std::atomic<bool> eventSeen{false};
   bool testFlag = false;
+  bool runtimeAnswers = false;  // item 1260: the add-in proves its start (addin_start_win.h)
+  int exitCode = 0;
 
   bool HasOption(uint32_t option) const { return (settings.optionFlags() & option) != 0; }
   MessageTextSources TextSources() const { return {overrides.get(), macros.get()}; }

@@ -5,6 +5,8 @@
 #include <stdio.h>
 
 #include "launcher/base/launcher_state_win.h"
+#include "core/host/addin_messages.h"
+#include "core/host/com_error_win.h"
 #include "core/win/wide_win.h"
 #include "core/host/host_ops_win.h"
 #include "core/win/files_win.h"
@@ -14,6 +16,12 @@
 #include "launcher/host/file_validation_win.h"
 
 namespace {
+
+// A runtime that started answers at once; a host that is not done with the open's
+// aftermath gets this long.
+constexpr UINT kProbeTimeoutMs = 5000;
+// A host killed for what it opened may take a moment to be gone after the open failed.
+constexpr DWORD kHostEndWaitMs = 2000;
 
 // The add-in reads the workbook's path and the launcher's name from here; never the
 // command line, which may carry the password. Empty when the file could not be written
@@ -43,20 +51,72 @@ class StartFilesRemover {
   std::wstring startupInfoPath_;
 };
 
+// What the launcher knows of the host before the open, to judge the open by afterwards.
+struct HostBeforeOpen {
+  HWND window = nullptr;
+  ScopedHandle process;
+  int32_t workbooks = 0;
+};
+
+HostBeforeOpen LookAtHost(IDispatch* host) {
+  HostBeforeOpen before;
+  before.window = GetHostHwnd(host);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(before.window, &processId);
+  if (processId) before.process.reset(OpenProcess(SYNCHRONIZE, FALSE, processId));
+  before.workbooks = CountHostWorkbooks(host);
+  return before;
+}
+
+bool HostEnded(const HostBeforeOpen& before, DWORD waitMs) {
+  return before.process && WaitForSingleObject(before.process.get(), waitMs) == WAIT_OBJECT_0;
+}
+
+bool RuntimeAnswers(HWND window) {
+  static const UINT probe = RegisterWindowMessageW(AddInMessage::kStartProbeName);
+  DWORD_PTR answer = 0;
+  if (!probe || !SendMessageTimeoutW(window, probe, 0, 0, SMTO_ABORTIFHUNG, kProbeTimeoutMs, &answer)) return false;
+  return answer == AddInMessage::kStartedAnswer;
+}
+
+// Judges the open in the order that tells the causes apart: a dead host also fails the
+// open, and a loader that stayed open never ran the macro that would start the runtime.
+AddInStart CheckStart(IDispatch* host, const HostBeforeOpen& before, HRESULT opened, IDispatch* loader) {
+  if (HostEnded(before, FAILED(opened) ? kHostEndWaitMs : 0)) return AddInStart::kHostEnded;
+  if (FAILED(opened)) return AddInStart::kOpenRefused;
+  if (CountHostWorkbooks(host) > before.workbooks) {
+    if (loader) CloseWorkbookUnsaved(loader);
+    return AddInStart::kLoaderStayedOpen;
+  }
+  if (RuntimeAnswers(before.window)) return AddInStart::kStarted;
+  return HostEnded(before, kHostEndWaitMs) ? AddInStart::kHostEnded : AddInStart::kNoAnswer;
+}
+
 }  // namespace
 
-bool StartAddInInHost(LauncherState& state) {
+AddInStart StartAddInInHost(LauncherState& state) {
   std::wstring startupInfo = WriteStartupInfoFile(state);
-  if (startupInfo.empty()) return false;
+  if (startupInfo.empty()) return AddInStart::kNoStartupInfo;
   StartFilesRemover remover(state, std::move(startupInfo));
   WriteLoaderWorkbook(state);
 
+  IDispatch* host = state.host.Get();
+  HostBeforeOpen before;
+  if (state.runtimeAnswers) before = LookAtHost(host);
+  HRESULT opened = S_OK;
+  ComPtr<IDispatch> loader;
   {
     // The host runs the loader's open macro, and with it the add-in's start, inside
-    // this call; the workbook object it returns is of no further use.
-    FileValidationSkip ownFile(state.host.Get(), state.hostVersion);
-    OpenWorkbookInHost(state.host.Get(), state.loaderWorkbookPath);
+    // this call.
+    FileValidationSkip ownFile(host, state.hostVersion);
+    loader = OpenWorkbookInHost(host, state.loaderWorkbookPath, &opened);
   }
   Sleep(100);
-  return true;
+  if (!state.runtimeAnswers) return AddInStart::kStarted;
+  try {
+    return CheckStart(host, before, opened, loader.Get());
+  } catch (const _com_error&) {
+    // The host stopped answering on the way: it is gone, or as good as gone.
+    return HostEnded(before, kHostEndWaitMs) ? AddInStart::kHostEnded : AddInStart::kNoAnswer;
+  }
 }

@@ -15,6 +15,8 @@ IDispatch* InProcessApplication();
 // A workbook opened from `path` (added to the open workbooks), or, for an empty path, the
 // loader workbook, which its own macro has closed again.
 IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password = {});
+// A loader whose open macro did not run: it stays open, as any workbook, until closed.
+IDispatch* NewKeptLoader(const std::wstring& path);
 // Closes every open workbook (journal: close all "<path>" for each).
 void CloseAllWorkbooks();
 // userSave=<text>: the user answers the host's "save changes?" prompt with Save: the text

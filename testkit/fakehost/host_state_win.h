@@ -47,6 +47,8 @@ struct HostState {
     bool saved;
     HWND window;  // its own main window (windowPerWorkbook), else null: it shows in the main window
     std::u16string password;  // an encrypted workbook's: the host saves it encrypted again
+    // A kept loader's file, held open against deleting as the host holds an open workbook.
+    HANDLE file = nullptr;
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;

@@ -49,6 +49,7 @@ void CloseWorkbook(int id, const char* by) {
     if (it->id != id) continue;
     Host().journal.Write(std::string("close ") + by + " " + QuoteText(std::wstring_view(it->path)));
     HWND window = it->window;
+    if (it->file) CloseHandle(it->file);
     open.erase(it);
     CloseWorkbookWindow(window);
     return;
@@ -218,6 +219,16 @@ IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password)
   long long dieDelay = host.scenario.Number("dieAfterOpen", -1);
   if (dieDelay >= 0) SetTimer(nullptr, 0, static_cast<UINT>(dieDelay), Die);
   ScheduleSessionEnd(host);
+  return new Workbook(id);
+}
+
+IDispatch* NewKeptLoader(const std::wstring& path) {
+  HostState& host = Host();
+  int id = host.nextWorkbookId++;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook(), {}, file == INVALID_HANDLE_VALUE ? nullptr : file});
+  host.journal.Write("loader kept open");
   return new Workbook(id);
 }
 

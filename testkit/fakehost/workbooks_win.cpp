@@ -22,6 +22,7 @@ constexpr HRESULT kHostBusy = 0x800AC472;   // the host cannot take calls just n
 constexpr UINT kMaxOpenArgs = 15;
 constexpr wchar_t kAddInName[] = L"pelkostub.dll";
 constexpr int kAddInStartCode = 1170;
+constexpr UINT kAmsiExitCode = 0xC0000409;  // how Office's own end of the process shows
 
 using AddInEntry = int(WINAPI*)(int code, void* application, void* reserved);
 
@@ -93,26 +94,67 @@ HMODULE LoadAddIn(const std::wstring& addIn, AddInLoad load) {
   return nullptr;
 }
 
+// Whether the host ran the loader's open macro, which closes the loader in its end.
+enum class MacroRun { kRan, kNotRun };
+
+// macros=disabled|noVba: the loader's macro does not run and the loader stays open, as
+// under the policy "VBA Macro Notification Settings" at "disable all" or "only digitally
+// signed" for an unsigned project (with Automation Security at "use the application's
+// setting", the level applies to files opened through automation), or with VBA turned
+// off for Office.
+MacroRun MacroPolicy(HostState& host) {
+  const std::wstring macros = host.scenario.Text("macros", L"run");
+  if (macros == L"disabled") {
+    host.journal.Write("macro not run \"disabled\"");
+    return MacroRun::kNotRun;
+  }
+  if (macros == L"noVba") {
+    host.journal.Write("macro not run \"no vba\"");
+    return MacroRun::kNotRun;
+  }
+  return MacroRun::kRan;
+}
+
 // loader <result of the export>, or loader error <Windows error> when the add-in or its
-// export cannot be loaded.
-void RunLoaderMacro(const std::wstring& workbookPath) {
+// export cannot be loaded. Under the policies of the scenario the macro does not run at
+// all, its Declare calls fail (and On Error Resume Next carries it on to its end), or the
+// antivirus's scan of its Win32 calls has Office end the process.
+MacroRun RunLoaderMacro(const std::wstring& workbookPath) {
   std::wstring folder = workbookPath.substr(0, workbookPath.find_last_of(L"\\/") + 1);
   std::wstring addIn = folder + kAddInName;
-  if (!IsFile(addIn)) return;
+  if (!IsFile(addIn)) return MacroRun::kRan;
   JournalFolder(folder);
-  const LoaderMacro macro = ReadLoaderMacro(workbookPath);
-  if (!macro.startsAddIn) return;
   HostState& host = Host();
+  if (MacroPolicy(host) == MacroRun::kNotRun) return MacroRun::kNotRun;
+  const LoaderMacro macro = ReadLoaderMacro(workbookPath);
+  if (!macro.startsAddIn) return MacroRun::kRan;
+  // amsi=end: the runtime scan judges the macro's Win32 calls malicious; Office ends.
+  if (host.scenario.Text("amsi", L"") == L"end") {
+    host.journal.Write("amsi ended the host");
+    TerminateProcess(GetCurrentProcess(), kAmsiExitCode);
+  }
+  // blockWin32Calls=1: the attack surface reduction rule "Block Win32 API calls from
+  // Office macros" fails every call of a Declare'd function.
+  if (host.scenario.Number("blockWin32Calls", 0) != 0) {
+    host.journal.Write("declare blocked");
+    return MacroRun::kRan;
+  }
   HMODULE module = LoadAddIn(addIn, macro.load);
   auto entry = module ? reinterpret_cast<AddInEntry>(reinterpret_cast<void*>(GetProcAddress(module, "DummyFunc9")))
                       : nullptr;
   if (!entry) {
     host.journal.Write("loader error " + std::to_string(GetLastError()));
-    return;
+    return MacroRun::kRan;
   }
   int result = entry(kAddInStartCode, InProcessApplication(), nullptr);
   host.journal.Write("loader " + std::to_string(result));
+  return MacroRun::kRan;
 }
+
+// fileBlock=xls: the File Block setting for "Excel 97-2003 workbooks and templates" set
+// to "open and save blocked": the loader, a BIFF8 workbook, is refused with the
+// Trust Center's message.
+bool LoaderFileBlocked(const HostState& host) { return host.scenario.Text("fileBlock", L"") == L"xls"; }
 
 class Workbooks : public DispatchObject {
  protected:
@@ -153,8 +195,12 @@ class Workbooks : public DispatchObject {
       return Raise(kHostError, L"The workbook '" + path + L"' cannot be opened.");
     }
     if (EndsWithLoaderExtension(path)) {
-      RunLoaderMacro(path);
-      ReturnObject(call, NewWorkbook(std::wstring()));
+      if (LoaderFileBlocked(host)) {
+        return Raise(kHostError, L"You are attempting to open a file type (Excel 97-2003 Workbooks and Templates) "
+                                 L"that has been blocked by your File Block settings in the Trust Center.");
+      }
+      const bool closedByMacro = RunLoaderMacro(path) == MacroRun::kRan;
+      ReturnObject(call, closedByMacro ? NewWorkbook(std::wstring()) : NewKeptLoader(path));
       return S_OK;
     }
     // busyOpens=<n>: the first n opens of a workbook find the host busy, as while a cell

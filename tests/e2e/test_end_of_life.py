@@ -69,6 +69,9 @@ def test_a_launch_sweeps_dead_workspaces_and_nothing_else(scenario, shelf, runti
     temp = scenario.temp_folder()
     addin = (runtime_kit / "addin-x64.dll").read_bytes()
     dead = plant_workspace(temp, "k3m5p7q9", {"pelkostub.dll": addin, "App.xlsm": b"workbook", "startup.inf": b"x"})
+    # A host that crashed leaves its owner file, an interrupted save's file and the loader.
+    crashed = plant_workspace(temp, "m5p7r9t2", {"pelkostub.dll": addin, "App.xlsm": b"w", "~$App.xlsm": b"owner",
+                                                 "5B3A2C10": b"half saved", "q8s1u3w5.xls": b"loader"})
     keep = {
         "young": plant_workspace(temp, "r4t6v8x2", {"pelkostub.dll": addin, "App.xlsm": b"w"}, age=0),
         "foreign file": plant_workspace(temp, "b2d4f6h8", {"pelkostub.dll": addin, "notes.txt": b"mine"}),
@@ -89,6 +92,7 @@ def test_a_launch_sweeps_dead_workspaces_and_nothing_else(scenario, shelf, runti
         assert scenario.launch(bare, answers={"#32770": "press:1"}, journal=scenario.folder / "d2.journal").exit_code == 0
 
         assert not dead.exists(), "the dead workspace stays"
+        assert not crashed.exists(), "a crashed host's workspace stays"
         assert sorted(p.name for p in live.iterdir()) == sorted(["pelkostub.dll", "App.xlsm"]), "a live run was swept"
         for what, folder in keep.items():
             assert folder.exists() and any(folder.iterdir()), what

@@ -157,6 +157,9 @@ def test_without_a_kit_the_built_in_runtime_and_the_written_loader_are_packed(sh
     assert extract(sheetpack, exe, 1043) == "Index;English\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1045) == "English\r\n".encode("utf-16-le")
     assert extract(sheetpack, exe, 1200, "--raw") == b"\x00"
+    # The runtime answers the launcher's start probe; the author's add-ins do not.
+    assert extract(sheetpack, exe, 1260, "--raw") == b"\x01"
+    assert 1260 not in [item["id"] for item in inspect_json(sheetpack, with_kit)["items"]]
 
 
 NAMES = "Index;English;Deutsch\n1;SUM;SUMME\n2;AVERAGE;MITTELWERT\n3;\u00c4\U0001F600;X\n"

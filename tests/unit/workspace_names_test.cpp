@@ -167,10 +167,12 @@ TEST(WorkspaceNames, RecogniseOnlyWhatALaunchWrites) {
     EXPECT_FALSE(IsWorkspaceFolderName(folder)) << Narrow(folder);
   }
   for (const char16_t* file : {u"pelkostub.dll", u"PelkoStub.DLL", u"startup.inf", u"App.xlsm", u"App(2).xlsb",
-                               u"k3m5p7q9.xls", u"B.XLS"}) {
+                               u"k3m5p7q9.xls", u"B.XLS", u"~$App.xlsm", u"~$p(2).xlsb",
+                               u"5B3A2C10", u"0f9e8d7c.TMP"}) {
     EXPECT_TRUE(IsWorkspaceFileName(file)) << Narrow(file);
   }
-  for (const char16_t* file : {u"", u".xls", u"notes.txt", u"App.xlsx", u"other.dll", u"App.xlsm.bak", u"desktop.ini"}) {
+  for (const char16_t* file : {u"", u".xls", u"notes.txt", u"App.xlsx", u"other.dll", u"App.xlsm.bak", u"desktop.ini",
+                               u"5B3A2C1", u"5B3A2C10A", u"5B3A2G10", u"5B3A2C10.bak", u"~$notes.txt"}) {
     EXPECT_FALSE(IsWorkspaceFileName(file)) << Narrow(file);
   }
 }
