@@ -38,9 +38,7 @@ class ItemBuilder {
   void Build(double packTime) {
     Items()[ItemId::kSettings] = BuildSettingsRecord(config_, packTime);
     AddWorkbook();
-    // The packed item's bytes stand for the workbook: packing and encryption are
-    // reproducible, so the same workbook with the same key gives the same item.
-    Items()[ItemId::kWorkbookDigest] = crypto::Sha512(Items()[ItemId::kWorkbook]).substr(0, 16);
+    Items()[ItemId::kWorkbookDigest] = WorkbookDigest(Items()[ItemId::kWorkbook]);
     AddAddInKit();
     AddSplash();
     AddNotice();
@@ -211,6 +209,10 @@ class ItemBuilder {
 };
 
 }  // namespace
+
+std::string WorkbookDigest(const std::string& storedWorkbookItem) {
+  return crypto::Sha512(storedWorkbookItem).substr(0, 16);
+}
 
 std::string BuildSettingsRecord(const PackConfig& config, double packTime) {
   AppSettingsRecord record;

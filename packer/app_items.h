@@ -43,3 +43,8 @@ AppItems BuildAppItems(const PackConfig& config, const AddInKit& kit, double pac
 
 // The settings record for the configuration (item 1100, plain).
 std::string BuildSettingsRecord(const PackConfig& config, double packTime);
+
+// Item 1250 for a workbook item as stored: packing and encryption are reproducible, so the
+// same workbook with the same key gives the same digest, and an update that keeps it asks
+// the user nothing.
+std::string WorkbookDigest(const std::string& storedWorkbookItem);

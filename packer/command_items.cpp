@@ -4,6 +4,7 @@
 
 #include "core/payload/packed_item.h"
 #include "packer/app_executable.h"
+#include "packer/app_items.h"
 #include "packer/cli.h"
 #include "packer/cli_args.h"
 #include "packer/file_io.h"
@@ -143,7 +144,13 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   LanguageTable* item = FindItem(tree, id);
   uint32_t language = kLanguageEnglishUs;
   if (item && !item->count(kLanguageEnglishUs)) language = item->begin()->first;
-  tree[ResourceName(PackedItemType())][ResourceName(id)][language] = {pack ? PackItem(content) : content, 0};
+  const std::string stored = pack ? PackItem(content) : content;
+  tree[ResourceName(PackedItemType())][ResourceName(id)][language] = {stored, 0};
+  if (id == ItemId::kWorkbook) {
+    // A workbook put in is a new one: the next update asks the user again.
+    tree[ResourceName(PackedItemType())][ResourceName(ItemId::kWorkbookDigest)][kLanguageEnglishUs] = {
+        WorkbookDigest(content), 0};
+  }
   context.Note("item " + std::to_string(id) + ": " + (pack ? "packed" : "stored unchanged"));
   const size_t written = SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);
   context.Say(PathToUtf8(file) + ": item " + std::to_string(id) + " (" + ItemName(id) + ") replaced, " +

@@ -8,7 +8,6 @@
 #include <random>
 #include <system_error>
 
-#include "packer/output_target.h"
 #include "packer/pack_error.h"
 
 namespace fs = std::filesystem;
@@ -78,6 +77,33 @@ std::string ReadFileBytes(const fs::path& path) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw BadInput(PathToUtf8(path), "read failed");
   return bytes;
+}
+
+namespace {
+
+std::string WhatStandsThere(const fs::file_status& status) {
+  switch (status.type()) {
+    case fs::file_type::symlink: return "a symbolic link";
+    case fs::file_type::directory: return "a folder";
+    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::block:
+    case fs::file_type::character: return "a device";
+    case fs::file_type::socket: return "a socket";
+    default: return "no regular file";
+  }
+}
+
+}  // namespace
+
+void RefuseUnsafeTarget(const fs::path& target) {
+  const std::string name = PathToUtf8(target);
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(target, error);
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    throw BadInput(name, "is " + WhatStandsThere(status) + "; sheetpack writes only regular files");
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  if (!fs::is_directory(folder, error)) throw BadInput(name, "its folder does not exist");
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {

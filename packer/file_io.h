@@ -33,6 +33,12 @@ class FileSource : public ByteSource {
   uint64_t size_ = 0;
 };
 
+// Output replaces a regular file through a rename, so whatever else stands at the path (a
+// symbolic link, a FIFO, a device, a folder) would be replaced or written through. Throws
+// PackError (bad input) naming `target` when it exists and is no regular file, or its
+// folder does not exist.
+void RefuseUnsafeTarget(const std::filesystem::path& target);
+
 // Replaces `target` with `bytes` in one rename. Throws PackError (packing failed).
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 void WriteFileAtomically(const std::filesystem::path& target, const ByteRuns& bytes);

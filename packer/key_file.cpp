@@ -1,6 +1,7 @@
 #include "packer/key_file.h"
 
 #include <cctype>
+#include <fstream>
 #include <system_error>
 
 #include "core/encoding/byte_io.h"
@@ -15,7 +16,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kPasswordBytes = 20;  // 160 bits
-constexpr char kHeader[] = "sheetpack workbook key 1";
+constexpr char kHeaderStart[] = "sheetpack workbook key ";  // then the version
+const std::string kHeader = std::string(kHeaderStart) + "1";
 constexpr char kIdentityLabel[] = "application ";
 
 std::vector<std::string> Lines(std::string_view text) {
@@ -44,6 +46,13 @@ std::string HexToBytes(const std::string& hex) {
 
 }  // namespace
 
+bool IsKeyFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string start(sizeof kHeaderStart - 1, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  return in && start == kHeaderStart;
+}
+
 std::string IdentityFromPassword(std::string_view password) {
   return crypto::Sha512("sheetpack application identity\n" + std::string(password)).substr(0, kAppIdentitySize);
 }
@@ -67,7 +76,7 @@ AppKey ParseKeyFile(std::string_view text, const std::string& name) {
 }
 
 std::string KeyFileText(const AppKey& key) {
-  return std::string(kHeader) + "\n" + key.password + "\n" + kIdentityLabel + LowerHex(key.identity) + "\n";
+  return kHeader + "\n" + key.password + "\n" + kIdentityLabel + LowerHex(key.identity) + "\n";
 }
 
 AppKey NewAppKey() {

@@ -22,6 +22,9 @@ struct AppKey {
   std::string identity;  // kAppIdentitySize bytes
 };
 
+// Whether the file begins as every version of the key file does.
+bool IsKeyFile(const std::filesystem::path& file);
+
 // Throws PackError (bad input) naming the file when it is not a key file.
 AppKey ParseKeyFile(std::string_view text, const std::string& name);
 std::string KeyFileText(const AppKey& key);

@@ -42,6 +42,20 @@ def test_extract_then_put_gives_back_the_same_item(sheetpack, exe, tmp_path):
     assert {item: extract(sheetpack, exe, item, "--raw") for item in before} == before
 
 
+def test_put_1020_tells_the_next_update_whether_the_workbook_changed(sheetpack, exe, tmp_path):
+    digest = extract(sheetpack, exe, 1250, "--raw")
+    same = tmp_path / "1020.bin"
+    assert run(sheetpack, "extract", exe, 1020, "-o", same).returncode == 0
+    assert run(sheetpack, "put", exe, 1020, same).returncode == 0
+    assert extract(sheetpack, exe, 1250, "--raw") == digest
+
+    other = tmp_path / "Other.xlsm"
+    other.write_bytes(workbooks.ooxml("xlsm", cell="another workbook"))
+    assert run(sheetpack, "put", exe, 1020, other).returncode == 0
+    changed = extract(sheetpack, exe, 1250, "--raw")
+    assert len(changed) == 16 and changed != digest
+
+
 def test_put_1020_puts_the_marker_before_a_plain_workbook(sheetpack, exe, tmp_path):
     workbook = tmp_path / "Report.xlsm"
     workbook.write_bytes(workbooks.ooxml("xlsm", cell="put"))
