@@ -50,7 +50,7 @@ class ItemBuilder {
       Items()[ItemId::kSavedStateLocation] = SavedStateLocationItem(config_.savedStateLocation);
     }
     AddUpdatePolicy();
-    if (options_.key) Items()[ItemId::kAppIdentity] = PackItem(options_.key->identity);
+    if (options_.key) Items()[ItemId::kAppIdentity] = options_.key->identity;
   }
 
  private:
