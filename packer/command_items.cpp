@@ -149,7 +149,7 @@ void RunPut(const std::vector<std::string>& argv, CommandContext& context) {
   if (id == ItemId::kWorkbook) {
     // A workbook put in is a new one: the next update asks the user again.
     tree[ResourceName(PackedItemType())][ResourceName(ItemId::kWorkbookDigest)][kLanguageEnglishUs] = {
-        WorkbookDigest(content), 0};
+        WorkbookDigest(stored), 0};
   }
   context.Note("item " + std::to_string(id) + ": " + (pack ? "packed" : "stored unchanged"));
   const size_t written = SaveExecutable(executable, tree, file, args.Has("--strip-signature"), context);

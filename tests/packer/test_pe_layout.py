@@ -81,7 +81,7 @@ def test_other_readers_list_every_item(sheetpack, app, tmp_path, arch):
     exe = tmp_path / "App.exe"
     assert build(sheetpack, app, exe).returncode == 0
     expected = item_sizes(sheetpack, exe)
-    assert len(expected) == 15
+    assert len(expected) == 17  # with the identity and the workbook digest
 
     listed = readobj_resources(exe)
     assert {name: size for (kind, name), size in listed.items() if kind == "EXTRSC"} == expected
