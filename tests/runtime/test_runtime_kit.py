@@ -1,6 +1,7 @@
 """The runtime kit as `sheetpack build` takes it, checked structurally: both add-ins are
-DLLs of their bitness that export DummyFunc9 under that undecorated name alone (the
-loader's Declare names it so), the 32-bit one as __stdcall (it pops its three arguments,
+DLLs of their bitness that export DummyFunc9 under that undecorated name (the loader's
+Declare names it so) and SheetpackStartAnswer (which tells the packer that the add-in
+answers the launcher's start probe) and nothing else, the 32-bit entry as __stdcall (it pops its three arguments,
 as VBA's call expects), and neither needs a DLL that a plain Windows lacks."""
 import os
 import re
@@ -27,11 +28,12 @@ def load(name):
 
 
 @pytest.mark.parametrize("name,machine,_", ADDINS)
-def test_addin_is_a_dll_of_its_bitness_exporting_only_the_loader_entry(name, machine, _):
+def test_addin_is_a_dll_of_its_bitness_exporting_only_its_two_names(name, machine, _):
     _, pe = load(name)
     assert pe.FILE_HEADER.Machine == machine
     assert pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
-    assert [symbol.name for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols] == [b"DummyFunc9"]
+    assert sorted(symbol.name for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols) == [b"DummyFunc9",
+                                                                                 b"SheetpackStartAnswer"]
     imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     assert imports <= SYSTEM_DLLS, f"needs {imports - SYSTEM_DLLS}"
 
@@ -39,7 +41,7 @@ def test_addin_is_a_dll_of_its_bitness_exporting_only_the_loader_entry(name, mac
 def returns(name, triple):
     """The return instructions of DummyFunc9, from a disassembly of its first bytes."""
     path, pe = load(name)
-    (symbol,) = pe.DIRECTORY_ENTRY_EXPORT.symbols
+    (symbol,) = [symbol for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols if symbol.name == b"DummyFunc9"]
     start = pe.OPTIONAL_HEADER.ImageBase + symbol.address
     listing = subprocess.run([f"{triple}-w64-mingw32-objdump", "-d", f"--start-address={start:#x}",
                               f"--stop-address={start + 4096:#x}", str(path)],

@@ -79,7 +79,7 @@ TEST_F(HostLoaderTest, TheLoaderStartsTheAddInWhichJournalsStartInfoAndMessages)
   std::vector<std::string> journal = Journal();
   EXPECT_THAT(journal, IsSupersetOf(std::vector<std::string>{
                            "folder \"loader.xls\" " + std::to_string(WriteLoaderWorkbook().size()),
-                           "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow), "folder \"startup.inf\" 23",
+                           "folder \"pelkostub.dll\" " + std::to_string(addIn.nFileSizeLow), "folder \"startup.inf\" 21",
                            "vba \"ThisWorkbook\" declare=1 call=1 load=wide", "loader 1"}));
   // The workbook name in UTF-8, the launcher's id and its path, a line each.
   EXPECT_THAT(journal, Contains("startinfo c3a42e786c73780a31320a433a5c6170702e657865"));
