@@ -87,6 +87,7 @@ const std::vector<OverrideHelp>& OverrideNumbers() {
       {OverrideKey::kAddInBlocked, "start failed: the add-in did not start"},
       {OverrideKey::kLoaderFileBlocked, "start failed: the host refused to open the loader"},
       {OverrideKey::kHostEndedByScan, "start failed: the host ended during the loader's open"},
+      {OverrideKey::kXllRefused, "start failed: the host also refused the add-in as an XLL (said after the above)"},
   };
   return numbers;
 }

@@ -172,3 +172,45 @@ bool IsWorkbookSaved(IDispatch* workbook) {
   GetProperty(workbook, HostDispid::kWorkbookSaved, VT_BOOL, saved.get());
   return (*saved).boolVal != VARIANT_FALSE;
 }
+
+DISPID FindMemberByName(IDispatch* target, const wchar_t* name) {
+  if (!target) return DISPID_UNKNOWN;
+  std::wstring copy(name);
+  LPOLESTR names[] = {copy.data()};
+  DISPID dispid = DISPID_UNKNOWN;
+  if (FAILED(target->GetIDsOfNames(IID_NULL, names, 1, kSystemDefaultLocale, &dispid))) return DISPID_UNKNOWN;
+  return dispid;
+}
+
+namespace {
+
+DISPID RequireMember(IDispatch* target, const wchar_t* name) {
+  DISPID dispid = FindMemberByName(target, name);
+  if (dispid == DISPID_UNKNOWN) throw _com_error(DISP_E_UNKNOWNNAME);
+  return dispid;
+}
+
+}  // namespace
+
+ComPtr<IDispatch> AddHostWorkbook(IDispatch* host) {
+  ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
+  if (!workbooks) throw _com_error(E_POINTER);
+  ScopedVariant result;
+  CallMethod(workbooks.Get(), RequireMember(workbooks.Get(), L"Add"), DISPATCH_METHOD, VT_DISPATCH, result.get(), {});
+  IDispatch* workbook = (*result).pdispVal;
+  if (!workbook) throw _com_error(E_POINTER);
+  workbook->AddRef();
+  return ComPtr<IDispatch>(workbook);
+}
+
+bool RegisterHostXll(IDispatch* host, const std::wstring& path) {
+  ScopedBstr file(path.c_str());
+  ScopedVariant loaded;
+  CallMethod(host, RequireMember(host, L"RegisterXLL"), DISPATCH_METHOD, VT_BOOL, loaded.get(),
+             {DispatchArg::Bstr(file.get())});
+  return (*loaded).boolVal != VARIANT_FALSE;
+}
+
+ComPtr<IDispatch> GetApplicationOf(IDispatch* object) {
+  return GetObjectProperty(object, RequireMember(object, L"Application"));
+}

@@ -64,5 +64,15 @@ void CloseWorkbookUnsaved(IDispatch* workbook);
 // host from a file it cannot open.
 ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path, const std::wstring& password = {});
 int32_t CountHostWorkbooks(IDispatch* host);
+
+// Members found by name: the host's documentation names them, and its dispatcher finds
+// them so in every version. DISPID_UNKNOWN when the object has no member of that name.
+DISPID FindMemberByName(IDispatch* target, const wchar_t* name);
+// Workbooks.Add: a new empty workbook, with a window of its own in the host's desktop.
+ComPtr<IDispatch> AddHostWorkbook(IDispatch* host);
+// Application.RegisterXLL: whether the host loaded the library and called its xlAutoOpen.
+bool RegisterHostXll(IDispatch* host, const std::wstring& path);
+// The Application of any object of the host's model (a Window, a Workbook).
+ComPtr<IDispatch> GetApplicationOf(IDispatch* object);
 // Whether the workbook has no unsaved changes; raises when the workbook is closed.
 bool IsWorkbookSaved(IDispatch* workbook);

@@ -53,6 +53,8 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+// Said after one of these when the host also refused to load the add-in as an XLL.
+constexpr int kXllRefused = 59;
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -88,10 +90,11 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+constexpr int kXllRefused = 59;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
                         kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
                         kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion,  kMacrosBlocked,
-                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan};
+                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan, kXllRefused};
 }  // namespace OverrideKey

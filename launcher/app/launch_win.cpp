@@ -113,9 +113,9 @@ Outcome RunSteps(LauncherState& state, clock_t& startTime) {
   if (!WriteWorkbookFile(state) || state.workbookFilePath.empty()) {
     throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
   }
-  const AddInStart start = StartAddInInHost(state);
-  if (start == AddInStart::kNoStartupInfo) throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
-  if (start != AddInStart::kStarted) throw StartNotProven{start};
+  const StartSeen start = StartAddInInHost(state);
+  if (start.result == AddInStart::kNoStartupInfo) throw notice4user(GetTextUtf8(TextId::kAddInNotWritten));
+  if (start.result != AddInStart::kStarted) throw StartNotProven{start};
   state.hostWindow = FindHostMainWindow(state.host.Get(), state.hostVersion);
   SetHostCaption(state.host.Get(), BuiltInText(TextId::kAppTitle));
   GiveHostTheIcon(state);
@@ -205,7 +205,7 @@ bool LaunchApplication() {
     throw;
   } catch (const StartNotProven& failure) {
     const StartFailureBox box = DescribeStartFailure(failure.seen);
-    EndUnprovenStart(state, failure.seen);
+    EndUnprovenStart(state, failure.seen.result);
     try {
       FinishLaunch(state, Outcome::Failed, startTime);
     } catch (...) {

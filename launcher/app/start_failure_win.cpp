@@ -38,10 +38,11 @@ void PrintLine(const std::wstring& text) {
 
 }  // namespace
 
-StartFailureBox DescribeStartFailure(AddInStart seen) {
-  const Diagnosis diagnosis = DiagnosisOf(seen);
-  return {MessageText(diagnosis.overrideKey, diagnosis.textId),
-          MessageText(OverrideKey::kWarningCaption, TextId::kWarningCaption)};
+StartFailureBox DescribeStartFailure(const StartSeen& seen) {
+  const Diagnosis diagnosis = DiagnosisOf(seen.result);
+  std::wstring text = MessageText(diagnosis.overrideKey, diagnosis.textId);
+  if (seen.xllRefused) text += L"\n\n" + MessageText(OverrideKey::kXllRefused, TextId::kXllRefused);
+  return {text, MessageText(OverrideKey::kWarningCaption, TextId::kWarningCaption)};
 }
 
 void TellStartFailure(const LauncherState& state, const StartFailureBox& box) {

@@ -9,7 +9,7 @@ struct LauncherState;
 
 // Raised by the launch when the runtime add-in did not start.
 struct StartNotProven {
-  AddInStart seen;
+  StartSeen seen;
 };
 
 // The process's exit code after such a start.
@@ -22,7 +22,8 @@ struct StartFailureBox {
 
 // The diagnosis and the box's caption, through the application's text overrides and
 // macros: composed before the launcher's own objects are released.
-StartFailureBox DescribeStartFailure(AddInStart seen);
+// Where the host also refused the add-in as an XLL, that is said after the diagnosis.
+StartFailureBox DescribeStartFailure(const StartSeen& seen);
 
 // Shows the diagnosis in one warning box; a test run also writes it to the standard
 // output, where whoever ran it reads it.

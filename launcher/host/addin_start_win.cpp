@@ -14,6 +14,7 @@
 #include "core/payload/workspace_names.h"
 #include "launcher/payload/workspace_win.h"
 #include "launcher/host/file_validation_win.h"
+#include "launcher/host/xll_start_win.h"
 
 namespace {
 
@@ -92,11 +93,25 @@ AddInStart CheckStart(IDispatch* host, const HostBeforeOpen& before, HRESULT ope
   return HostEnded(before, kHostEndWaitMs) ? AddInStart::kHostEnded : AddInStart::kNoAnswer;
 }
 
+// The way in without a macro, for a start that the loader's way left unproven in a host
+// that lives on: the loader is closed by now, and the start-up information still there.
+StartSeen StartAsXll(LauncherState& state, const HostBeforeOpen& before, AddInStart seen) {
+  IDispatch* host = state.host.Get();
+  try {
+    if (LoadAddInAsXll(host, state.addInFilePath) == XllLoad::kRefused) return {seen, true};
+    // The runtime answers at the window that Hwnd names, where it put itself in front.
+    if (RuntimeAnswers(GetHostHwnd(host))) return {AddInStart::kStarted, false};
+  } catch (const _com_error&) {
+    if (HostEnded(before, kHostEndWaitMs)) return {AddInStart::kHostEnded, false};
+  }
+  return {seen, false};
+}
+
 }  // namespace
 
-AddInStart StartAddInInHost(LauncherState& state) {
+StartSeen StartAddInInHost(LauncherState& state) {
   std::wstring startupInfo = WriteStartupInfoFile(state);
-  if (startupInfo.empty()) return AddInStart::kNoStartupInfo;
+  if (startupInfo.empty()) return {AddInStart::kNoStartupInfo, false};
   StartFilesRemover remover(state, std::move(startupInfo));
   WriteLoaderWorkbook(state);
 
@@ -112,11 +127,15 @@ AddInStart StartAddInInHost(LauncherState& state) {
     loader = OpenWorkbookInHost(host, state.loaderWorkbookPath, &opened);
   }
   Sleep(100);
-  if (!state.runtimeAnswers) return AddInStart::kStarted;
+  if (!state.runtimeAnswers) return {AddInStart::kStarted, false};
+  AddInStart seen = AddInStart::kNoAnswer;
   try {
-    return CheckStart(host, before, opened, loader.Get());
+    seen = CheckStart(host, before, opened, loader.Get());
   } catch (const _com_error&) {
     // The host stopped answering on the way: it is gone, or as good as gone.
-    return HostEnded(before, kHostEndWaitMs) ? AddInStart::kHostEnded : AddInStart::kNoAnswer;
+    seen = HostEnded(before, kHostEndWaitMs) ? AddInStart::kHostEnded : AddInStart::kNoAnswer;
   }
+  if (seen == AddInStart::kStarted || seen == AddInStart::kHostEnded) return {seen, false};
+  loader.Reset();
+  return StartAsXll(state, before, seen);
 }

@@ -6,6 +6,7 @@
 #include "testkit/fakehost/dispatch_object_win.h"
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
+#include "testkit/fakehost/xll_registration_win.h"
 
 namespace {
 
@@ -18,8 +19,9 @@ DWORD QuitGraceMs(const HostState& host) {
   return delay >= 0 ? static_cast<DWORD>(delay) : kQuitGraceMs;
 }
 
-// The stand-in's own number for FileValidation, which clients find by name.
+// The stand-in's own numbers for the members that clients find by name.
 constexpr DISPID kFileValidationDispid = 3900;
+constexpr DISPID kRegisterXllDispid = 3901;
 
 // hwnd=real|zero|other: the main window, none, or another window of the process.
 HWND HwndAnswer(const HostState& host) {
@@ -88,6 +90,8 @@ class Application : public DispatchObject {
         return I4Property(call, host.extraSetting);
       case kFileValidationDispid:
         return FileValidation(call);
+      case kRegisterXllDispid:
+        return RegisterXllMember(call);
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -96,7 +100,22 @@ class Application : public DispatchObject {
   DISPID MemberByName(const std::wstring& name) override {
     // Names are matched without regard to case, as a type-library dispatcher does.
     if (_wcsicmp(name.c_str(), L"FileValidation") == 0 && Host().hasFileValidation) return kFileValidationDispid;
+    if (_wcsicmp(name.c_str(), L"RegisterXLL") == 0) return kRegisterXllDispid;
     return DISPID_UNKNOWN;
+  }
+
+  // RegisterXLL(Filename) As Boolean
+  static HRESULT RegisterXllMember(const DispatchCall& call) {
+    if (!(call.flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (call.params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    if (call.params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    VARIANT name;
+    VariantInit(&name);
+    if (FAILED(VariantChangeType(&name, &call.params->rgvarg[0], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
+    std::wstring path(name.bstrVal ? name.bstrVal : L"", SysStringLen(name.bstrVal));
+    VariantClear(&name);
+    ReturnBool(call, RegisterXll(path));
+    return S_OK;
   }
 
   HRESULT FileValidation(const DispatchCall& call) {

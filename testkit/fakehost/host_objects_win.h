@@ -17,6 +17,8 @@ IDispatch* InProcessApplication();
 IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password = {});
 // A loader whose open macro did not run: it stays open, as any workbook, until closed.
 IDispatch* NewKeptLoader(const std::wstring& path);
+// A new empty workbook, named Book<n> (journal: add "Book<n>"), as Workbooks.Add makes one.
+IDispatch* NewAddedWorkbook();
 // Closes every open workbook (journal: close all "<path>" for each).
 void CloseAllWorkbooks();
 // userSave=<text>: the user answers the host's "save changes?" prompt with Save: the text

@@ -49,9 +49,11 @@ struct HostState {
     std::u16string password;  // an encrypted workbook's: the host saves it encrypted again
     // A kept loader's file, held open against deleting as the host holds an open workbook.
     HANDLE file = nullptr;
+    HWND pane = nullptr;  // its pane in its main window's desktop (workbook_pane_win.h)
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;
+  int addedWorkbooks = 0;  // new empty workbooks (Workbooks.Add), named Book1, Book2, ...
   long long busyOpensLeft = 0;  // opens still answered with "busy"
   HWND activeWindow = nullptr;   // the main window Hwnd names (windowPerWorkbook)
   int opensUnderWay = 0;         // Workbooks.Open calls not returned yet

@@ -4,6 +4,7 @@
 
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
+#include "testkit/fakehost/workbook_pane_win.h"
 
 namespace {
 
@@ -60,8 +61,16 @@ bool CreateHostWindows(HostState& host) {
   if (!RegisterClassExW(&windowClass)) return false;
   windowClass.lpszClassName = kOtherWindowClass;
   if (!RegisterClassExW(&windowClass)) return false;
+  // The windows inside a frame (workbook_pane_win.h).
+  windowClass.lpszClassName = kDesktopClass;
+  windowClass.lpfnWndProc = DefWindowProcW;
+  if (!RegisterClassExW(&windowClass)) return false;
+  windowClass.lpszClassName = kPaneClass;
+  windowClass.lpfnWndProc = PaneWindowProc;
+  if (!RegisterClassExW(&windowClass)) return false;
 
   host.mainWindow = CreateHostWindow(host.scenario.Text("title", host.caption));
+  CreateFrameDesktop(host.mainWindow);
   // Further main-window candidates, their titles separated by '|'.
   if (auto titles = host.scenario.Find("extraWindows")) {
     std::wstring_view rest = *titles;
@@ -77,6 +86,7 @@ bool CreateHostWindows(HostState& host) {
 HWND CreateWorkbookWindow(HostState& host) {
   HWND window = CreateHostWindow(host.caption);
   if (!window) return nullptr;
+  CreateFrameDesktop(window);
   host.workbookWindows.push_back(window);
   if (host.visible) ShowWindow(window, SW_SHOW);
   host.journal.Write("window created");

@@ -8,6 +8,7 @@
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
 #include "testkit/fakehost/session_end_win.h"
+#include "testkit/fakehost/workbook_pane_win.h"
 #include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
@@ -50,6 +51,7 @@ void CloseWorkbook(int id, const char* by) {
     Host().journal.Write(std::string("close ") + by + " " + QuoteText(std::wstring_view(it->path)));
     HWND window = it->window;
     if (it->file) CloseHandle(it->file);
+    if (it->pane) DestroyWindow(it->pane);
     open.erase(it);
     CloseWorkbookWindow(window);
     return;
@@ -66,6 +68,16 @@ HWND WindowForNewWorkbook() {
   HWND window = mainInUse ? CreateWorkbookWindow(host) : host.mainWindow;
   host.activeWindow = window;
   return window;
+}
+
+// Puts a workbook on the host's list, in the window it shows in, with its pane there;
+// returns its id.
+int AddOpenWorkbook(const std::wstring& path, const std::u16string& password = {}, HANDLE file = nullptr) {
+  HostState& host = Host();
+  HostState::OpenWorkbook workbook{host.nextWorkbookId++, path, true, WindowForNewWorkbook(), password, file};
+  workbook.pane = CreateWorkbookPane(workbook.window ? workbook.window : host.mainWindow);
+  host.openWorkbooks.push_back(workbook);
+  return workbook.id;
 }
 
 class Workbook : public DispatchObject {
@@ -196,8 +208,7 @@ void CALLBACK Die(HWND, UINT, UINT_PTR, DWORD) {
 IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password) {
   if (path.empty()) return new Workbook(0);
   HostState& host = Host();
-  int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook(), password});
+  int id = AddOpenWorkbook(path, password);
   host.packagedId = id;
   host.packagedPath = path;
   // The user's timers are the thread's: the window they would sit on may go.
@@ -223,12 +234,18 @@ IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password)
 }
 
 IDispatch* NewKeptLoader(const std::wstring& path) {
-  HostState& host = Host();
-  int id = host.nextWorkbookId++;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  host.openWorkbooks.push_back({id, path, true, WindowForNewWorkbook(), {}, file == INVALID_HANDLE_VALUE ? nullptr : file});
-  host.journal.Write("loader kept open");
+  int id = AddOpenWorkbook(path, {}, file == INVALID_HANDLE_VALUE ? nullptr : file);
+  Host().journal.Write("loader kept open");
+  return new Workbook(id);
+}
+
+IDispatch* NewAddedWorkbook() {
+  HostState& host = Host();
+  const std::wstring name = L"Book" + std::to_wstring(++host.addedWorkbooks);
+  int id = AddOpenWorkbook(name);
+  host.journal.Write("add " + QuoteText(std::wstring_view(name)));
   return new Workbook(id);
 }
 
@@ -237,8 +254,7 @@ void OpenAsUser() {
   auto path = host.scenario.Find("userOpens");
   if (!path || host.ownWorkbookOpened) return;
   host.ownWorkbookOpened = true;
-  int id = host.nextWorkbookId++;
-  host.openWorkbooks.push_back({id, *path, true, WindowForNewWorkbook(), {}});
+  AddOpenWorkbook(*path);
   host.journal.Write("user open " + QuoteText(std::wstring_view(*path)));
   if (long long after = host.scenario.Number("userQuitsAfter", -1); after >= 0) {
     SetTimer(nullptr, 0, static_cast<UINT>(after), QuitAsUser);

@@ -156,10 +156,22 @@ MacroRun RunLoaderMacro(const std::wstring& workbookPath) {
 // Trust Center's message.
 bool LoaderFileBlocked(const HostState& host) { return host.scenario.Text("fileBlock", L"") == L"xls"; }
 
+// The stand-in's own number for Add, which clients find by name.
+constexpr DISPID kAddDispid = 3902;
+
 class Workbooks : public DispatchObject {
  protected:
+  DISPID MemberByName(const std::wstring& name) override {
+    return _wcsicmp(name.c_str(), L"Add") == 0 ? kAddDispid : DISPID_UNKNOWN;
+  }
+
   HRESULT Member(DISPID dispid, const DispatchCall& call) override {
     switch (dispid) {
+      case kAddDispid:  // Add([Template])
+        if (!(call.flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+        if (call.params->cArgs > 1) return DISP_E_BADPARAMCOUNT;
+        ReturnObject(call, NewAddedWorkbook());
+        return S_OK;
       case 682:  // Open(Filename, fourteen optional arguments)
         return Open(call);
       case 118:  // Count

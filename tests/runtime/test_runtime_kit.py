@@ -1,7 +1,8 @@
 """The runtime kit as `sheetpack build` takes it, checked structurally: both add-ins are
 DLLs of their bitness that export DummyFunc9 under that undecorated name (the loader's
-Declare names it so) and SheetpackStartAnswer (which tells the packer that the add-in
-answers the launcher's start probe) and nothing else, the 32-bit entry as __stdcall (it pops its three arguments,
+Declare names it so), SheetpackStartAnswer (which tells the packer that the add-in
+answers the launcher's start probe), the XLL entries xlAutoOpen and xlAutoClose (the host
+looks them up by these names when RegisterXLL loads the add-in) and nothing else, the 32-bit entry as __stdcall (it pops its three arguments,
 as VBA's call expects), and neither needs a DLL that a plain Windows lacks."""
 import os
 import re
@@ -14,8 +15,9 @@ import pytest
 KIT = Path(os.environ.get("SHEETPACK_RUNTIME_KIT", "build/win64/runtime/kit"))
 # ADVAPI32 comes with the stack protector, whose canary is drawn from CryptGenRandom;
 # SHELL32 names the user's local application-data folder, where the saved state lives.
+# OLEACC finds the host's object model from a workbook window when the add-in starts as an XLL.
 SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll",
-               "shell32.dll"}
+               "shell32.dll", "oleacc.dll"}
 ADDINS = [("addin-x64.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], "x86_64"),
           ("addin-x86.dll", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], "i686")]
 
@@ -28,12 +30,12 @@ def load(name):
 
 
 @pytest.mark.parametrize("name,machine,_", ADDINS)
-def test_addin_is_a_dll_of_its_bitness_exporting_only_its_two_names(name, machine, _):
+def test_addin_is_a_dll_of_its_bitness_exporting_only_its_four_names(name, machine, _):
     _, pe = load(name)
     assert pe.FILE_HEADER.Machine == machine
     assert pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
-    assert sorted(symbol.name for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols) == [b"DummyFunc9",
-                                                                                 b"SheetpackStartAnswer"]
+    assert sorted(symbol.name for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols) == [
+        b"DummyFunc9", b"SheetpackStartAnswer", b"xlAutoClose", b"xlAutoOpen"]
     imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     assert imports <= SYSTEM_DLLS, f"needs {imports - SYSTEM_DLLS}"
 

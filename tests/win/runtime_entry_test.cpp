@@ -18,22 +18,9 @@ using Entry = int32_t(__stdcall*)(int32_t code, void* application, void* reserve
 
 // An application object that answers Hwnd with a window (or fails it) and refuses every
 // other member, counting references and the members asked for.
-class FakeApplication : public IDispatch {
+class FakeApplication : public CountedDispatch {
  public:
   explicit FakeApplication(HWND window) : window_(window) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                    UINT*) override {
@@ -45,7 +32,6 @@ class FakeApplication : public IDispatch {
     return S_OK;
   }
 
-  ULONG references = 1;
   std::vector<DISPID> members;
 
  private:

@@ -2,6 +2,7 @@
 // Helpers shared by the Windows tests: temporary folders, files, and starting the
 // launcher stub built beside the tests.
 #include <windows.h>
+#include <oaidl.h>
 
 #include <string>
 #include <vector>
@@ -46,3 +47,28 @@ const wchar_t* SystemIconOf(HWND messageBox);
 
 // Waits for a message box of the process (dialog class #32770) and reads it.
 ShownMessageBox WaitForMessageBox(DWORD processId, DWORD timeoutMs);
+
+// The IUnknown side of a test's own automation object, living on the test's stack: it
+// counts its references (starting at 1) and has no type information. A test object
+// answers GetIDsOfNames and Invoke.
+class CountedDispatch : public IDispatch {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+  ULONG references = 1;
+};
