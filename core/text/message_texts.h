@@ -53,6 +53,7 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+constexpr int kPasswordTitlePrefix = 71;  // the password dialog's title, before the application's title
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -88,10 +89,16 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+constexpr int kPasswordTitlePrefix = 71;
+// The box shown when Excel cannot be started: its caption (the warning caption without
+// it) and its text (built-in 21).
+constexpr int kHostMissingCaption = 72;
+constexpr int kHostMissingText = 73;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
                         kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
                         kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion,  kMacrosBlocked,
-                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan};
+                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan, kPasswordTitlePrefix,
+                        kHostMissingCaption, kHostMissingText};
 }  // namespace OverrideKey
