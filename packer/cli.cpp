@@ -22,6 +22,7 @@ const char kUsage[] =
     "  extract APP.exe ID [-o FILE] [--raw]             write one item out\n"
     "  put APP.exe ID FILE [--raw|--packed]             replace one item\n"
     "  key APP.exe -o CONFIG.sheetpack-key              recover the application's key file\n"
+    "  texts [--json]                                   the launcher's built-in texts, by number\n"
     "\n"
     "  help config                                      every configuration key\n"
     "  --version                                        print sheetpack's version\n"
@@ -51,7 +52,8 @@ int RunSheetpack(const std::vector<std::string>& args, const std::filesystem::pa
                  std::ostream& out, std::ostream& err) {
   using Command = std::function<void(const std::vector<std::string>&, CommandContext&)>;
   static const std::map<std::string, Command> commands = {
-      {"build", RunBuild}, {"inspect", RunInspect}, {"extract", RunExtract}, {"put", RunPut}, {"key", RunKey}};
+      {"build", RunBuild}, {"inspect", RunInspect}, {"extract", RunExtract}, {"put", RunPut}, {"key", RunKey},
+      {"texts", RunTexts}};
 
   // Options before the command count as if they followed it: `sheetpack -q build ...`.
   size_t commandAt = 0;

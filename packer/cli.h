@@ -1,5 +1,5 @@
 #pragma once
-// The sheetpack command line: `build`, `inspect`, `extract`, `put` and `key`.
+// The sheetpack command line: `build`, `inspect`, `extract`, `put`, `key` and `texts`.
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -30,3 +30,4 @@ void RunInspect(const std::vector<std::string>& args, CommandContext& context);
 void RunExtract(const std::vector<std::string>& args, CommandContext& context);
 void RunPut(const std::vector<std::string>& args, CommandContext& context);
 void RunKey(const std::vector<std::string>& args, CommandContext& context);
+void RunTexts(const std::vector<std::string>& args, CommandContext& context);

@@ -17,6 +17,7 @@ const std::vector<ConfigKeyHelp>& ConfigKeyDescriptions();
 
 struct OverrideHelp {
   int32_t key;
+  int builtIn;       // the built-in text's id in the launcher's main table; -1: none
   const char* text;  // which built-in text it replaces
 };
 

@@ -37,6 +37,11 @@ std::string GetMessageTextUtf8(const MessageTextSources& sources, int key, int i
   return text;
 }
 
+std::u16string GetWarningCaption(const MessageTextSources& sources, int captionKey) {
+  if (captionKey != 0 && HasOverride(sources, captionKey)) return GetExpandedOverrideText(sources, captionKey);
+  return GetMessageText(sources, OverrideKey::kWarningCaption, TextId::kWarningCaption);
+}
+
 std::u16string GetExpandedOverrideText(const MessageTextSources& sources, int key) {
   std::u16string text;
   if (HasOverride(sources, key)) text = sources.overrides->GetOverrideText(key);

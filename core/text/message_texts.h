@@ -55,6 +55,7 @@ constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
 // Said after one of these when the host also refused to load the add-in as an XLL.
 constexpr int kXllRefused = 59;
+constexpr int kPasswordTitlePrefix = 71;  // the password dialog's title, before the application's title
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -91,10 +92,16 @@ constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
 constexpr int kXllRefused = 59;
+constexpr int kPasswordTitlePrefix = 71;
+// The box shown when Excel cannot be started: its caption (the warning caption without
+// it) and its text (built-in 21).
+constexpr int kHostMissingCaption = 72;
+constexpr int kHostMissingText = 73;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
                         kNoticeAccept,     kNoticeDecline,  kPasswordHeading, kPasswordPrompt, kWrongPassword,
                         kContactSubject,   kContactBody,    kAlreadyRunning, kUpdateQuestion,  kMacrosBlocked,
-                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan, kXllRefused};
+                        kAddInBlocked,     kLoaderFileBlocked, kHostEndedByScan, kXllRefused,
+                        kPasswordTitlePrefix, kHostMissingCaption, kHostMissingText};
 }  // namespace OverrideKey

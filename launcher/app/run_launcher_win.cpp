@@ -51,7 +51,7 @@ int RunLauncher(const std::vector<std::wstring>& args) {
     WaitWhileResident(state);
   } catch (const notice4user& notice) {
     std::wstring text = ToWide(Utf8ToUtf16(notice.what()));
-    std::wstring caption = MessageText(OverrideKey::kWarningCaption, TextId::kWarningCaption);
+    std::wstring caption = ToWide(GetWarningCaption(state.TextSources(), notice.CaptionKey()));
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONWARNING);
   } catch (...) {
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/messages/message_text.h"
+#include "launcher/base/launcher_state_win.h"
 #include "core/win/wide_win.h"
 #include "core/host/host_ops_win.h"
 #include "core/host/host_version.h"
@@ -51,7 +52,10 @@ void CreateHost(ComPtr<IDispatch>& host, int& hostVersion) {
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                           reinterpret_cast<void**>(host.Put()));
   }
-  if (FAILED(hr)) throw notice4user(GetTextUtf8(TextId::kHostNotCreated));
+  if (FAILED(hr)) {
+    throw notice4user(MessageTextUtf8(OverrideKey::kHostMissingText, TextId::kHostNotCreated),
+                      OverrideKey::kHostMissingCaption);
+  }
 
   SetHostVisible(host.Get(), false);
   if (host) hostVersion = ParseHostVersion(FromWide(GetHostVersionText(host.Get())));

@@ -79,7 +79,8 @@ void CPasswordDialog::OnInitDialog() {
   CenterWindow();
 
   // The application title is shown as the settings give it: not macro-expanded.
-  std::wstring title = BuiltInText(TextId::kAppTitle) + L" " + ToWide(appTitle_);
+  std::wstring title =
+      MessageText(OverrideKey::kPasswordTitlePrefix, TextId::kPasswordTitlePrefix) + L" " + ToWide(appTitle_);
   SetWindowTextW(m_hWnd, title.c_str());
   SetFocus(edit_);
 }
@@ -101,6 +102,8 @@ void CPasswordDialog::CreatePasswordRow() {
 
 void CPasswordDialog::CreateButtons() {
   for (const ButtonSpec& layout : kButtons) {
+    // Without a contact the button would have no one to ask.
+    if (layout.id == PasswordDialogId::kContact && authorContact_.empty()) continue;
     RECT rect{layout.left, nextY_, layout.right, nextY_ + kButtonHeight};
     HWND button = CreateChild(m_hWnd, L"BUTTON", MessageText(layout.textKey, layout.textId), kButtonStyle, 0, rect,
                               MediumFont());
@@ -121,19 +124,19 @@ void CPasswordDialog::OnCommand(int id) {
       EndDialog(PasswordDialogId::kCancel);
       break;
     case PasswordDialogId::kContact:
-      OpenAuthorContact(authorContact_);
-      EndDialog(PasswordDialogId::kCancel);
+      // A contact that does not open leaves the prompt up: the start never ends unexplained.
+      if (OpenAuthorContact(authorContact_)) EndDialog(PasswordDialogId::kCancel);
       break;
     default:
       break;
   }
 }
 
-void OpenAuthorContact(const std::u16string& authorContact) {
+bool OpenAuthorContact(const std::u16string& authorContact) {
   const MessageTextSources sources = State().TextSources();
   std::u16string subject = GetMessageText(sources, OverrideKey::kContactSubject, TextId::kContactSubject);
   std::u16string body = GetExpandedOverrideText(sources, OverrideKey::kContactBody);
-  OpenLinkInShell(ComposeContactTarget(authorContact, subject, body, BuiltInContactLinkTexts()));
+  return OpenLinkInShell(ComposeContactTarget(authorContact, subject, body, BuiltInContactLinkTexts()));
 }
 
 bool AskStartupPassword() {

@@ -1,6 +1,7 @@
 #pragma once
 // The start-up password prompt: dialog 113 of the launcher's resources, an empty
-// frame filled in code with a heading, the password field and three buttons.
+// frame filled in code with a heading, the password field and three buttons (two when
+// the application names no contact).
 #include <windows.h>
 
 #include <string>
@@ -38,8 +39,8 @@ class CPasswordDialog : public CDialogImpl<CPasswordDialog>, public CLabelDialog
   HWND edit_ = nullptr;
 };
 
-// Opens the author's web address or a mail to the author; failures are ignored.
-void OpenAuthorContact(const std::u16string& authorContact);
+// Opens the author's web address or a mail to the author; false when nothing opened.
+bool OpenAuthorContact(const std::u16string& authorContact);
 
 // Asks for the start-up password unless the command line gave one. True: the user
 // cancelled and the start must stop quietly. False: the password is right. A wrong

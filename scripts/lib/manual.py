@@ -1,6 +1,7 @@
-"""Copies the manual into a release folder: README.md and every file of the project it
-links to, followed through the Markdown files among them, each under its own path, so
-that every link of the copied pages resolves inside the folder.
+"""Copies the manual into a release folder: MANUAL.md, the author's manual that starts
+from what the archive holds, and every file of the project it links to (the example
+application's files among them), followed through the Markdown files among them, each
+under its own path, so that every link of the copied pages resolves inside the folder.
 
     manual.py PROJECT FOLDER
 """
@@ -26,8 +27,8 @@ def local_targets(page, project):
 
 
 def manual(project):
-    """README.md and everything reached from it, as paths inside the project."""
-    found, pending = set(), [project / "README.md"]
+    """MANUAL.md and everything reached from it, as paths inside the project."""
+    found, pending = set(), [project / "MANUAL.md"]
     while pending:
         page = pending.pop()
         if page in found:

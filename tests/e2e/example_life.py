@@ -18,15 +18,16 @@ ANSWERS = {EXAMPLE["texts"]["11"]: "press:1", "SheetpackSplash": "wait"}
 PACK_TIME = "1700000000"  # SOURCE_DATE_EPOCH of every packing here: the same inputs give the same bytes
 
 
-def pack_example(command, folder, env=None, path=str):
+def pack_example(command, folder, env=None, path=str, config=EXAMPLE_CONFIG):
     """Runs `command` (a sheetpack, with any runner before it) as `build budget.json -o
     Budget.exe -v` into `folder`, with file names as `path` gives them; returns the
-    program and what sheetpack printed. The output goes to a file: a process that Wine
+    program and what sheetpack printed. `config` is the example's configuration where
+    it lies (a release archive holds a copy). The output goes to a file: a process that Wine
     starts on the way would hold a pipe open after sheetpack ended."""
     program = folder / "Budget.exe"
     log = folder / "sheetpack.log"
     with open(log, "wb") as output:
-        code = subprocess.run([*map(str, command), "build", path(EXAMPLE_CONFIG), "-o", path(program), "-v"],
+        code = subprocess.run([*map(str, command), "build", path(config), "-o", path(program), "-v"],
                               stdin=subprocess.DEVNULL, stdout=output, stderr=output, timeout=300, env=env).returncode
     notes = log.read_text(errors="replace")
     assert code == 0, notes

@@ -12,7 +12,7 @@ import pytest
 from harness import WINE_RUN, DriverJournal, message_text, read_journal, windows_path
 from ui_support import PASSWORD, TITLE, make_jpeg, pack_app, screenshot, xdotool
 
-PROMPT = f"{message_text(23)} {TITLE}"
+PROMPT = f"{message_text(71)} {TITLE}"
 NOTICE = f"{TITLE} - {message_text(17)}"
 SPLASH = "SheetpackSplash"
 DESKTOP = "1024x768"

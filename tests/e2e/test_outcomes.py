@@ -28,6 +28,8 @@ RECIPES = {
     "quiet": {"options": {"splash": True}, "splash": "splash.jpg", "notice": "notice.txt"},
     "checked": {"options": {"checkHostVersion": True}},
     "texts": {"texts": {"7": "<?APPNAME?> warning"}},
+    "host-missing-texts": {"texts": {"7": "<?APPNAME?> warning", "72": "<?APPNAME?>: Excel fehlt",
+                                     "73": "Excel ist auf diesem Rechner nicht installiert."}},
     "single": {"options": {"singleInstance": True}, "notice": "notice.txt"},
     "single-texts": {"options": {"singleInstance": True}, "notice": "notice.txt",
                      "texts": {"7": "<?APPNAME?> warning", "41": "<?APPNAME?> is open.\\nSwitch to it."}},
@@ -244,11 +246,15 @@ def warning_box(driver, text, caption=message_text(8)):
 
 
 REFUSALS = {
-    # case: (application, text of the box, caption, a host is started and quit)
+    # case: (application, text of the box (a built-in id, or the author's), caption, a host is started and quit)
     "settings-magic": ("wrong-magic", 22, message_text(8), False),
     "settings-magic-with-override-texts": ("wrong-magic-texts", 22, f"{TITLE} warning", False),
     "add-in-of-10-bytes": ("tiny-add-in", 50, message_text(8), True),
     "host-not-registered": ("plain", 21, message_text(8), False),
+    # Excel missing: the warning caption as the author translated it, or the box's own texts.
+    "host-not-registered-warning-caption-translated": ("texts", 21, f"{TITLE} warning", False),
+    "host-not-registered-own-texts": ("host-missing-texts", "Excel ist auf diesem Rechner nicht installiert.",
+                                      f"{TITLE}: Excel fehlt", False),
 }
 
 
@@ -257,12 +263,12 @@ def test_refused_launch_warns_and_leaves_nothing(scenario, apps, case):
     name, text, caption, host_started = REFUSALS[case]
     app = apps(name)
     scenario.host(quitAfter1171=0)
-    unregistered = host_not_registered(scenario) if case == "host-not-registered" else contextlib.nullcontext()
+    unregistered = host_not_registered(scenario) if case.startswith("host-not-registered") else contextlib.nullcontext()
 
     with unregistered:
         driver = scenario.launch(app.program, "-xlstest", answers={"#32770": "press:1"})
 
-    warning_box(driver, message_text(text), caption)
+    warning_box(driver, message_text(text) if isinstance(text, int) else text, caption)
     assert driver.exit_code == 0
     if host_started:
         journal = scenario.wait_for_host_end()

@@ -5,7 +5,7 @@ from urllib.parse import quote
 from harness import message_text
 from ui_support import CONTACT, PASSWORD, TITLE, pack_app, read_handler_journal, register_protocol_handler
 
-PROMPT = f"{message_text(23)} {TITLE}"  # the prompt's title
+PROMPT = f"{message_text(71)} {TITLE}"  # the prompt's title
 
 
 def protected_app(scenario, stub_x64, addin_kit):
@@ -99,3 +99,20 @@ def test_contact_button_opens_a_mail_to_the_author_and_cancels(scenario, stub_x6
     # The subject goes in percent-encoded, as a mail link's fields must be.
     subject = quote(message_text(26).replace("<?APPNAME?>", TITLE), safe="")
     assert read_handler_journal(handled) == [f"mailto:{CONTACT}?subject={subject}"]
+
+
+def test_without_a_contact_the_prompt_has_no_contact_button_and_its_title_is_the_authors(scenario, stub_x64,
+                                                                                        addin_kit):
+    scenario.host(quitAfter1171=500)
+    prompt = f"Passwort f\u00fcr {TITLE}"
+    program = pack_app(scenario, stub_x64, addin_kit, password=PASSWORD, authorContact="",
+                       texts={"71": "Passwort f\u00fcr"})
+
+    driver = scenario.launch(program, answers={prompt: "press:2"})
+
+    (window,) = driver.windows
+    assert (window.class_name, window.title) == ("#32770", prompt)
+    buttons = [(ident, text) for cls, ident, text, _ in window.children if cls == "Button"]
+    assert buttons == [(1, message_text(30)), (2, message_text(31))]
+    assert driver.exit_code == 0
+    assert scenario.host_journal() == []

@@ -1,8 +1,8 @@
 """The release archives that scripts/dist makes, as a user gets them: each, unpacked into
-a temporary folder, holds the packer, the files it ships, the README and the licence
-texts; its sheetpack (the Windows one under Wine) packs the example application with
-what it ships and nothing else, and the application runs its whole life against the
-stand-in host. The archives come from SHEETPACK_DIST (default build/dist), which
+a temporary folder, holds the packer, the files it ships, the author's manual with the
+example application and the licence texts; its sheetpack (the Windows one under Wine)
+packs the archive's own example with what it ships and nothing else, as the manual's
+first command does, and the application runs its whole life against the stand-in host. The archives come from SHEETPACK_DIST (default build/dist), which
 scripts/test fills before it runs these scenarios."""
 import json
 import os
@@ -32,43 +32,72 @@ LICENSES = {"mingw-w64-runtime.txt": "MinGW-w64", "nlohmann-json.txt": "Niels Lo
             "utfcpp.txt": "Nemanja Trifunovic", "zlib.txt": "Jean-loup Gailly and Mark Adler"}
 
 
+def archive(platform):
+    """The archive of a platform in SHEETPACK_DIST, opened."""
+    dist = Path(os.environ.get("SHEETPACK_DIST", REPO / "build" / "dist"))
+    suffix = ARCHIVES[platform]
+    found = sorted(dist.glob(f"sheetpack-*-{suffix}"))
+    if len(found) != 1:
+        pytest.fail(f"expected one sheetpack-*-{suffix} in {dist}, found {found}: run scripts/dist first")
+    return zipfile.ZipFile(found[0]) if suffix.endswith(".zip") else tarfile.open(found[0])
+
+
+def archived_files(platform):
+    """The files of an archive, as paths below its top folder: what the user unpacks,
+    whatever a scenario later builds in the unpacked copy."""
+    with archive(platform) as opened:
+        if isinstance(opened, zipfile.ZipFile):
+            names = [name for name in opened.namelist() if not name.endswith("/")]
+        else:
+            names = [member.name for member in opened.getmembers() if member.isfile()]
+    return sorted(name.split("/", 1)[1] for name in names)
+
+
 @pytest.fixture(scope="module")
 def releases(tmp_path_factory):
     """Each archive unpacked: platform -> its one top folder, sheetpack-VERSION."""
-    dist = Path(os.environ.get("SHEETPACK_DIST", REPO / "build" / "dist"))
     unpacked = {}
     for platform, suffix in ARCHIVES.items():
-        found = sorted(dist.glob(f"sheetpack-*-{suffix}"))
-        if len(found) != 1:
-            pytest.fail(f"expected one sheetpack-*-{suffix} in {dist}, found {found}: run scripts/dist first")
         folder = tmp_path_factory.mktemp(platform)
-        with (zipfile.ZipFile(found[0]) if suffix.endswith(".zip") else tarfile.open(found[0])) as archive:
-            archive.extractall(folder)
+        with archive(platform) as opened:
+            opened.extractall(folder)
+            name = Path(opened.filename if isinstance(opened, zipfile.ZipFile) else opened.name).name
         (root,) = folder.iterdir()
-        assert f"{root.name}-{suffix}" == found[0].name
+        assert f"{root.name}-{suffix}" == name
         unpacked[platform] = root
     return unpacked
 
 
+EXAMPLE = Path("examples") / "budget"
+
+
 @pytest.fixture(scope="module")
 def packed(releases, wine, testkit, tmp_path_factory):
-    """The example packed by each archive's sheetpack: platform -> (program, what it printed)."""
+    """Each archive's example packed by its own sheetpack: platform -> (program, what it
+    printed). The Windows one is given the key file the Linux build wrote, so that both
+    are the same application and may be compared byte for byte."""
     linux = releases["linux"]
     windows = releases["windows"]
-    return {
-        "linux": pack_example([linux / PACKER["linux"]], tmp_path_factory.mktemp("packed-linux"),
-                              env=dict(os.environ, SOURCE_DATE_EPOCH=PACK_TIME)),
-        "windows": pack_example([WINE_RUN, windows / PACKER["windows"]], tmp_path_factory.mktemp("packed-windows"),
-                                env=dict(wine.env, SOURCE_DATE_EPOCH=PACK_TIME), path=windows_path),
-    }
+    result = {"linux": pack_example([linux / PACKER["linux"]], tmp_path_factory.mktemp("packed-linux"),
+                                    env=dict(os.environ, SOURCE_DATE_EPOCH=PACK_TIME),
+                                    config=linux / EXAMPLE / "budget.json")}
+    shutil.copy2(linux / EXAMPLE / "budget.sheetpack-key", windows / EXAMPLE / "budget.sheetpack-key")
+    result["windows"] = pack_example([WINE_RUN, windows / PACKER["windows"]], tmp_path_factory.mktemp("packed-windows"),
+                                     env=dict(wine.env, SOURCE_DATE_EPOCH=PACK_TIME), path=windows_path,
+                                     config=windows / EXAMPLE / "budget.json")
+    return result
 
 
 @pytest.mark.parametrize("platform", ARCHIVES)
 def test_archive_holds_the_packer_its_files_the_readme_and_the_licences(releases, platform):
     root = releases[platform]
-    files = sorted(path.relative_to(root).as_posix() for path in root.rglob("*") if path.is_file())
+    files = archived_files(platform)
     pages = [name.as_posix() for name in manual(REPO)]
-    assert {"README.md", "docs/packer.md", "docs/runtime.md"} <= set(pages)
+    assert {"MANUAL.md", "docs/packer.md", "docs/runtime.md"} <= set(pages)
+    # The example, with every file its configuration names.
+    config = json.loads((root / EXAMPLE / "budget.json").read_text(encoding="utf-8"))
+    named = {config[key] for key in ("workbook", "splash", "notice")}
+    assert {f"{EXAMPLE.as_posix()}/{name}" for name in named | {"budget.json"}} <= set(pages)
     assert files == sorted([PACKER[platform]] + pages + [f"licenses/{name}" for name in LICENSES] +
                            [f"share/sheetpack/{name}" for name in SHIPPED])
     for name in pages:
@@ -189,3 +218,53 @@ def test_linux_packer_that_cannot_tell_where_it_is_refuses_to_take_a_kit(release
                               f"--stub {share / 'sheetpack-stub-x64.exe'}", decoy / "bin", env)
     assert result.returncode == 0, result.stderr
     assert (decoy / "App.exe").read_bytes()[:2] == b"MZ"
+
+
+def first_block(manual, language):
+    """The first fenced block of this language in the manual's first-application section."""
+    section = manual[manual.index("## Your first application"):]
+    return re.search(rf"```{language}\n(.*?)```", section, re.DOTALL).group(1).strip()
+
+
+# The manual's first commands, as the reader types them in the unpacked archive.
+FIRST_COMMANDS = {"linux": ("sh", []), "windows": ("bat", [WINE_RUN])}
+
+
+@pytest.mark.parametrize("platform", ARCHIVES)
+def test_manuals_first_command_packs_the_archives_example_where_it_was_unpacked(releases, packed, wine, platform):
+    root = releases[platform]
+    language, runner = FIRST_COMMANDS[platform]
+    command = first_block((root / "MANUAL.md").read_text(encoding="utf-8"), language)
+    assert "\n" not in command and "examples" in command, command
+    env = dict(wine.env if runner else os.environ, SOURCE_DATE_EPOCH=PACK_TIME)
+    result = subprocess.run([*map(str, runner), *command.split()], cwd=root, env=env, stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True, timeout=300)
+    assert result.returncode == 0, result.stderr
+    # Packed from the same example with the same key, it is the application the
+    # scenarios above run.
+    assert (root / "Budget.exe").read_bytes() == packed[platform][0].read_bytes()
+
+
+def dynamic_versions(packer, prefix):
+    """The versions of a symbol set (GLIBC_, GLIBCXX_, OPENSSL_) the program's dynamic symbols ask for."""
+    symbols = subprocess.run(["objdump", "-T", packer], capture_output=True, text=True, check=True).stdout
+    return {tuple(map(int, found.split("."))) for found in re.findall(rf"\b{prefix}_([\d.]+)\b", symbols)}
+
+
+def test_linux_packer_needs_no_more_than_the_manual_says(releases):
+    root = releases["linux"]
+    packer = root / PACKER["linux"]
+    manual = (root / "MANUAL.md").read_text(encoding="utf-8")
+    stated = {
+        "GLIBC": re.search(r"glibc ([\d.]+) or\s+later", manual).group(1),
+        "GLIBCXX": re.search(r"`GLIBCXX_([\d.]+)`", manual).group(1),
+        "OPENSSL": re.search(r"OpenSSL (\d+)\s", manual).group(1),
+    }
+    for prefix, version in stated.items():
+        needed = dynamic_versions(packer, prefix)
+        assert needed, prefix
+        assert max(needed)[:len(version.split("."))] <= tuple(map(int, version.split("."))), (prefix, max(needed))
+    dynamic = subprocess.run(["objdump", "-p", packer], capture_output=True, text=True, check=True).stdout
+    libraries = set(re.findall(r"NEEDED\s+(\S+)", dynamic))
+    assert libraries == {"libc.so.6", "libm.so.6", "libgcc_s.so.1", "libstdc++.so.6", "libz.so.1", "libcrypto.so.3"}
+    assert "`libcrypto.so.3`" in manual and "zlib" in manual

@@ -90,9 +90,14 @@ def v1_key(shelf):
 def test_update_built_elsewhere_under_another_name_opens_the_saved_state(scenario, shelf, sheetpack):
     state, _ = first_run(scenario, shelf)
     # Another machine: a fresh folder with the configuration's files and only the key file
-    # copied; the user's browser saves the download under another name, in another folder.
+    # copied, the configuration naming the key it expects, as its author put it after the
+    # first build; the user's browser saves the download under another name, in another folder.
+    v1 = json.loads(run_sheetpack(sheetpack, "inspect", shelf.apps["v1"].program, "--json"))
+    fingerprint = v1["application"]["fingerprint"]
     v2 = shelf.get("v2-elsewhere", files={"Book.xlsm": V2_WORKBOOK, "app.sheetpack-key": v1_key(shelf)},
-                   options={"savedState": True}, onUpdate="keepUserWorkbook", **V2)
+                   options={"savedState": True}, onUpdate="keepUserWorkbook", keyFingerprint=fingerprint, **V2)
+    built = json.loads(run_sheetpack(sheetpack, "inspect", v2.program, "--json"))
+    assert built["application"]["fingerprint"] == fingerprint
     downloads = scenario.folder / "Downloads"
     downloads.mkdir()
     renamed = Packed(sheetpack, shutil.copy(v2.program, downloads / "Ledger (1).exe"))

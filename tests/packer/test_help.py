@@ -1,7 +1,9 @@
-"""What sheetpack says about itself: `--version` gives the project's version, and
+"""What sheetpack says about itself: `--version` gives the project's version,
 `help config` lists the same configuration keys, options and override numbers as
 docs/packer.md describes (the list comes from the parser's own tables; the unit tests
-hold it against them)."""
+hold it against them), and `texts` shows each override number above the built-in text
+the launcher shows without it."""
+import json
 import re
 from pathlib import Path
 
@@ -54,3 +56,39 @@ def test_help_of_anything_else_is_refused(sheetpack):
         result = run(sheetpack, *args)
         assert result.returncode == 2 and result.stdout == b"", args
         assert b"sheetpack COMMAND --help describes a command" in result.stderr, args
+
+
+def built_in_texts():
+    """id -> text of the launcher's main table, from its readable source."""
+    source = (REPO / "core" / "text" / "message_texts.txt").read_text(encoding="utf-8")
+    return {int(ident): text for ident, text in re.findall(r"^main (\d+) = ?(.*)$", source, re.MULTILINE)}
+
+
+# Override number -> the built-in text the launcher shows without it (None: nothing built in).
+REPLACED = {3: 30, 4: 31, 6: 27, 7: 8, 11: 17, 12: 18, 13: 19, 14: 32, 15: 33, 16: 29, 39: 26, 40: None,
+            41: 43, 42: 40, 55: 55, 56: 56, 57: 57, 58: 58, 71: 71, 72: 8, 73: 21}
+
+
+def test_texts_prints_every_override_number_with_the_built_in_text_it_replaces(sheetpack):
+    result = run(sheetpack, "texts", "--json")
+    assert result.returncode == 0, result.stderr
+    listed = {entry["number"]: entry for entry in json.loads(result.stdout)["texts"]}
+    assert set(listed) == documented()[2] == set(REPLACED)
+    texts = built_in_texts()
+    for number, ident in REPLACED.items():
+        assert listed[number]["text"] == (None if ident is None else texts[ident]), number
+        assert listed[number]["replaces"], number
+    assert "<?SAVEDVER?>" in listed[42]["text"], "the update question"
+
+
+def test_texts_as_text_shows_each_number_above_its_text(sheetpack):
+    result = run(sheetpack, "texts")
+    assert result.returncode == 0, result.stderr
+    shown = result.stdout.decode("utf-8")
+    texts = built_in_texts()
+    for number, ident in REPLACED.items():
+        below = "(none built in)" if ident is None else texts[ident]
+        assert re.search(rf"^{number} +\S.*\n {{6}}{re.escape(below)}$", shown, re.MULTILINE), number
+    for args in (["texts", "extra"], ["texts", "--raw"]):
+        refused = run(sheetpack, *args)
+        assert refused.returncode == 2 and refused.stdout == b"", args

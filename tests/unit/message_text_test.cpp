@@ -67,6 +67,31 @@ TEST_F(MessageTextTest, FallsBackToTheBuiltInText) {
   }
 }
 
+// A box with a caption of its own: the author's text for it, else the warning caption as
+// the author translated it, else the built-in one.
+TEST_F(MessageTextTest, WarningCaptionOfABoxWithACaptionKeyOfItsOwn) {
+  const TextOverrideTable own = Overrides({{7, "Huomio"}, {OverrideKey::kHostMissingCaption, "Excel puuttuu: <?APPNAME?>"}});
+  const TextOverrideTable warningOnly = Overrides({{7, "Huomio"}});
+  const TextOverrideTable emptyOwn = Overrides({{7, "Huomio"}, {OverrideKey::kHostMissingCaption, ""}});
+  const TextOverrideTable none = Overrides({});
+  struct Case {
+    const char* what;
+    const TextOverrideTable* table;
+    int captionKey;
+    std::u16string caption;
+  } cases[] = {
+      {"its own caption, expanded", &own, OverrideKey::kHostMissingCaption, u"Excel puuttuu: K\u00E4ssi"},
+      {"a box without a caption key", &own, 0, u"Huomio"},
+      {"no text for its own caption", &warningOnly, OverrideKey::kHostMissingCaption, u"Huomio"},
+      {"an empty text for its own caption", &emptyOwn, OverrideKey::kHostMissingCaption, u"Huomio"},
+      {"no overrides at all", &none, OverrideKey::kHostMissingCaption, GetText(TextId::kWarningCaption)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetWarningCaption({c.table, &expander}, c.captionKey), c.caption) << c.what;
+  }
+  EXPECT_EQ(GetWarningCaption({}, OverrideKey::kHostMissingCaption), GetText(TextId::kWarningCaption));
+}
+
 TEST_F(MessageTextTest, NarrowTextStaysValidUtf8WithANonAsciiTitle) {
   // The built-in text 43 names the application; the title must not turn the
   // message into bytes that cannot be shown.

@@ -9,6 +9,7 @@
 
 #include "core/win/wide_win.h"
 #include "core/text/message_texts.h"
+#include "core/text/text_overrides.h"
 #include "launcher/ui/password_dialog_win.h"
 #include "launcher_state_fixture_win.h"
 #include "ui_test_support_win.h"
@@ -22,10 +23,12 @@ std::wstring Text(int id) { return ToWide(GetText(id)); }
 
 // One modal run of the prompt on a thread of its own.
 struct PromptRun {
+  explicit PromptRun(std::u16string contact = kContact) : contact(std::move(contact)) {}
+  std::u16string contact;
   INT_PTR result = 0;
   std::wstring password;
   UiThread thread{[this] {
-    CPasswordDialog dialog(kAppTitle, kContact);
+    CPasswordDialog dialog(kAppTitle, contact);
     result = dialog.DoModal(nullptr);
     password = dialog.Password();
   }};
@@ -44,7 +47,7 @@ TEST(PasswordDialog, ControlsIdsTextsAndGeometry) {
   HWND dialog = run.Dialog();
   ASSERT_NE(dialog, nullptr);
 
-  EXPECT_EQ(TextOf(dialog), Text(TextId::kAppTitle) + L" " + ToWide(kAppTitle));
+  EXPECT_EQ(TextOf(dialog), Text(TextId::kPasswordTitlePrefix) + L" " + ToWide(kAppTitle));
   RECT window = {};
   GetWindowRect(dialog, &window);
   EXPECT_EQ(WidthOf(window), 290);
@@ -109,6 +112,22 @@ TEST(PasswordDialog, ControlsIdsTextsAndGeometry) {
 
   PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(run.thread.WaitForEnd(5000));
+}
+
+// Without a contact there is no one to ask: no contact button, the other two where they were.
+TEST(PasswordDialog, WithoutContactTheContactButtonIsLeftOut) {
+  PromptRun run(u"");
+  HWND dialog = run.Dialog();
+  ASSERT_NE(dialog, nullptr);
+  std::vector<int> buttons;
+  for (const ChildWindow& child : ChildrenOf(dialog)) {
+    if (child.className == L"Button") buttons.push_back(child.id);
+  }
+  EXPECT_EQ(buttons, (std::vector<int>{IDOK, IDCANCEL}));
+  EXPECT_EQ(GetDlgItem(dialog, 77), nullptr);
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(run.thread.WaitForEnd(5000));
+  EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(PasswordDialog, AcceptKeepsWhatWasTypedCutTo511Characters) {
@@ -200,6 +219,19 @@ class StartupPasswordTest : public LauncherStateTest {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   }
 };
+
+// The title's start is the author's to translate, like every other text of the prompt.
+TEST_F(StartupPasswordTest, TitlePrefixComesFromTheOverrideTable) {
+  state.overrides->LoadTextOverrides(WriteTextOverrides({{OverrideKey::kPasswordTitlePrefix, "Passwort f\xC3\xBCr"}}));
+  std::wstring title;
+  Outcome outcome = Ask([&title](HWND dialog) {
+    title = TextOf(dialog);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  state.overrides->Clear();
+  EXPECT_TRUE(outcome.promptShown);
+  EXPECT_EQ(title, L"Passwort f\u00FCr " + ToWide(kAppTitle));
+}
 
 TEST_F(StartupPasswordTest, RightPasswordOnTheCommandLineSkipsThePrompt) {
   state.commandLinePassword = L"Open Sesame";
