@@ -80,14 +80,6 @@ void SetHostUserControl(IDispatch* host, bool userControl) {
   PutProperty(host, HostDispid::kUserControl, DispatchArg::Bool(userControl));
 }
 
-void SetHostExtraSetting(IDispatch* host) {
-  try {
-    PutProperty(host, HostDispid::kExtraSetting, DispatchArg::I4(1));
-  } catch (const _com_error&) {
-    // Hosts before the property existed reject it; the launch does not depend on it.
-  }
-}
-
 void CloseHostWorkbooks(IDispatch* host) {
   ComPtr<IDispatch> workbooks = GetObjectProperty(host, HostDispid::kWorkbooks);
   if (!workbooks) return;

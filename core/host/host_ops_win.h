@@ -23,7 +23,6 @@ constexpr DISPID kUserControl = 1210;
 constexpr DISPID kProductCode = 1798;
 constexpr DISPID kLanguageSettings = 1801;
 constexpr DISPID kHwnd = 1950;
-constexpr DISPID kExtraSetting = 2788;
 // Members of the objects the application hands out.
 constexpr DISPID kWorkbooksCount = 118;
 constexpr DISPID kWorkbooksClose = 277;
@@ -46,8 +45,6 @@ int32_t GetHostUiLanguage(IDispatch* host);
 int32_t GetHostDefaultSaveFormat(IDispatch* host);
 void SetHostDisplayAlerts(IDispatch* host, bool enabled);
 void SetHostUserControl(IDispatch* host, bool userControl);
-// Sets a property that older hosts lack; their refusal is not an error.
-void SetHostExtraSetting(IDispatch* host);
 // Closes every open workbook; nothing happens when the host has no workbook collection.
 void CloseHostWorkbooks(IDispatch* host);
 void QuitHost(IDispatch* host);

@@ -56,7 +56,6 @@ bool HostStaysHidden(const LauncherState& state) {
 void EndMessagePhase(LauncherState& state) {
   IDispatch* host = state.host.Get();
   try {
-    if (state.hostVersion >= 14) SetHostExtraSetting(host);
     if (FormatNeedsNewerHost(state)) {
       MessageBoxW(state.hostWindow, BuiltInText(TextId::kFormatNeedsNewerHost).c_str(), L"Error", MB_ICONERROR);
       CloseHostWorkbooks(host);

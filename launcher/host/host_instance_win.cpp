@@ -13,7 +13,9 @@
 namespace {
 
 constexpr int kNameBuffer = 512;
-constexpr int kFirstVersionWithProcessSearch = 14;
+// Application.Hwnd exists from version 10 (Excel 2002) on; only older hosts must be found
+// by caption, which any process's window of the same class and title can answer.
+constexpr int kFirstVersionWithHwnd = 10;
 
 // The 64-bit builds of the host carry 0x10 0x00 at the start of the product code's last group.
 constexpr BYTE kBitnessByte0 = 0x10;
@@ -71,7 +73,7 @@ bool IsHost64Bit(IDispatch* host) {
 
 HWND FindHostMainWindow(IDispatch* host, int hostVersion) {
   std::wstring className = ToWide(GetText(TextId::kHostWindowClass));
-  if (hostVersion < kFirstVersionWithProcessSearch) {
+  if (hostVersion < kFirstVersionWithHwnd) {
     std::wstring caption = GetHostCaption(host);
     return FindWindowW(className.c_str(), caption.c_str());
   }

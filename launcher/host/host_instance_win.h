@@ -16,6 +16,7 @@ void CreateHost(ComPtr<IDispatch>& host, int& hostVersion);
 // counts as 32-bit.
 bool IsHost64Bit(IDispatch* host);
 
-// The host's main window, or null. Below version 14 it is found by class and caption;
-// from 14 on among the top-level windows of the host's own process.
+// The host's main window, or null. From version 10 on it is found among the top-level
+// windows of the process that Application.Hwnd names; an older host, which lacks Hwnd,
+// by class and caption.
 HWND FindHostMainWindow(IDispatch* host, int hostVersion);

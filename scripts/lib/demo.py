@@ -23,7 +23,7 @@ MEMBERS = {
     "139": "Caption", "277": "Workbooks.Close", "302": "Quit", "343": "DisplayAlerts", "392": "Version",
     "558": "Visible", "572": "Workbooks", "682": "Workbooks.Open", "1209": "DefaultSaveFormat",
     "1210": "UserControl", "1798": "ProductCode", "1801": "LanguageSettings", "1950": "Hwnd",
-    "2788": "an extra setting of version 14 and later", "1": "LanguageID",
+    "1": "LanguageID",
 }
 
 MESSAGES = {

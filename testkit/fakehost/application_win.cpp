@@ -86,8 +86,6 @@ class Application : public DispatchObject {
         if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
         ReturnI4(call, static_cast<LONG>(reinterpret_cast<LONG_PTR>(HwndAnswer(host))));
         return S_OK;
-      case 2788:  // a setting of recent hosts
-        return I4Property(call, host.extraSetting);
       case kFileValidationDispid:
         return FileValidation(call);
       case kRegisterXllDispid:

@@ -29,7 +29,6 @@ struct HostState {
   std::wstring version;
   std::wstring productCode;
   LONG defaultSaveFormat = 51;
-  LONG extraSetting = 0;
   // FileValidation (from version 14): its mode, and whether the member exists and answers.
   LONG fileValidation = 0;
   bool hasFileValidation = true;

@@ -2,6 +2,7 @@
 //   fakehost.exe /regserver     register for the host's ProgID, then exit
 //   fakehost.exe /unregserver   remove that registration
 //   fakehost.exe -Embedding     (started by COM) serve one application object
+//   fakehost.exe /userhost      the user's own host beside it (scenario key userHost)
 // The scenario comes from fakehost.ini beside the executable; every event goes to the
 // journal it names.
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
 #include "testkit/fakehost/registration_win.h"
+#include "testkit/fakehost/user_host_win.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ bool HasArgument(const wchar_t* wanted) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (HasArgument(L"/regserver")) return RegisterServer() ? 0 : 1;
   if (HasArgument(L"/unregserver")) return UnregisterServer() ? 0 : 1;
+  if (HasArgument(L"/userhost")) return RunAsUserHost();
 
   CoInitialize(nullptr);
   HostState& host = Host();
@@ -98,6 +101,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   for (HWND window : host.extraWindows) DestroyWindow(window);
   DestroyWindow(host.mainWindow);
   if (classCookie) CoRevokeClassObject(classCookie);
+  EndUserHost();
   JournalChildProcesses(host);
   host.journal.Write("end");
   // A host stuck in its own end: still there, but answering nothing any more.

@@ -13,6 +13,7 @@
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/loader_macro_check_win.h"
+#include "testkit/fakehost/user_host_win.h"
 #include "testkit/fakehost/workbook_password_win.h"
 
 namespace {
@@ -207,6 +208,7 @@ class Workbooks : public DispatchObject {
       return Raise(kHostError, L"The workbook '" + path + L"' cannot be opened.");
     }
     if (EndsWithLoaderExtension(path)) {
+      StartUserHost(host);
       if (LoaderFileBlocked(host)) {
         return Raise(kHostError, L"You are attempting to open a file type (Excel 97-2003 Workbooks and Templates) "
                                  L"that has been blocked by your File Block settings in the Trust Center.");

@@ -17,7 +17,9 @@ SETTINGS_MAGIC_OFFSET = 68
 MESSAGES = [1159, 1181, 1160, 1156, 1158, 1166, 1155, 1157, 1164, 1168, 1163, 1179, 1171]
 
 # Invocations as the stand-in host journals them (a put's value is the named argument).
-VISIBLE, USER_CONTROL, DISPLAY_ALERTS, CAPTION, EXTRA_SETTING = 558, 1210, 343, 139, 2788
+VISIBLE, USER_CONTROL, DISPLAY_ALERTS, CAPTION = 558, 1210, 343, 139
+# A member of the application that no public documentation names: the launcher leaves it alone.
+UNNAMED_MEMBER = 2788
 WORKBOOKS_CLOSE, WORKBOOKS_OPEN, HWND_GET, PRODUCT_CODE = 277, 682, 1950, 1798
 # Workbooks.Open is called with the system default locale, every other member with 0.
 SYSTEM_DEFAULT_LOCALE = 0x0800

@@ -9,10 +9,13 @@ keeps to the numbered messages, is never judged so."""
 import pytest
 
 from harness import message_text
-from launch_support import CAPTION, USER_CONTROL, Shelf, events, message_numbers, puts
+from launch_support import (CAPTION, MESSAGES, TRACE_SENDS, USER_CONTROL, Shelf, events, message_numbers, puts,
+                            traced_sends)
 
 TITLE = "Managed"
 EXIT_START_NOT_PROVEN = 3
+# Above the last registered message lie only Wine's own messages between its threads.
+WM_USER, FIRST_REGISTERED_MESSAGE, LAST_MESSAGE = 0x400, 0xC000, 0xFFFF
 # The launcher's texts of each diagnosis, main table, and the one said after it when the
 # host refused the add-in as an XLL too.
 MACROS_BLOCKED, ADDIN_BLOCKED, LOADER_FILE_BLOCKED, HOST_ENDED, XLL_REFUSED = 55, 56, 57, 58, 59
@@ -160,6 +163,26 @@ def test_a_default_host_starts_the_runtime_as_before(scenario, shelf):
     assert ["loader", "1"] in journal
     assert events(journal, "registerxll") == [] and events(journal, "add") == [], "the loader's way is first"
     assert [path for path, _ in events(journal, "open")][1].endswith("\\App.xlsm"), "the runtime opened the workbook"
+    assert scenario.left_behind() == []
+
+
+def test_a_default_launch_asks_once_then_sends_the_numbered_messages_as_before(scenario, shelf):
+    # What the launcher sends to the host's window, from Wine's trace of it: the one
+    # question whether the runtime started, then the add-in protocol's messages exactly as
+    # before that question existed, each once and in their order (1171 is posted, not sent).
+    app = shelf.get("runtime", title=TITLE)
+    scenario.host(userCloses="window", userDelay=500)
+
+    driver = scenario.launch(app.program, "-xlstest", debug=TRACE_SENDS)
+
+    assert driver.windows == [] and driver.exit_code == 0
+    scenario.wait_for_host_end()
+    sends = traced_sends(scenario.folder / "wine.log")
+    (window,) = {target for target, message, _, _ in sends if message == MESSAGES[0]}
+    probe, *numbered = [message for target, message, _, _ in sends
+                        if target == window and WM_USER <= message <= LAST_MESSAGE]
+    assert probe >= FIRST_REGISTERED_MESSAGE, f"the question is a registered message, not {probe}"
+    assert numbered == MESSAGES[:-1]
     assert scenario.left_behind() == []
 
 

@@ -10,9 +10,10 @@ import time
 import pytest
 
 from harness import REPO, message_text
-from launch_support import (ADDIN_X64_ITEM, ADDIN_X86_ITEM, CAPTION, DISPLAY_ALERTS, EXTRA_SETTING, HWND_GET,
+from launch_support import (ADDIN_X64_ITEM, ADDIN_X86_ITEM, CAPTION, DISPLAY_ALERTS, HWND_GET,
                             MESSAGES, PRODUCT_CODE, SETTINGS_ITEM, SETTINGS_MAGIC_OFFSET, SYSTEM_DEFAULT_LOCALE,
-                            USER_CONTROL, VISIBLE, TRACE_SENDS, WORKBOOK, WORKBOOKS_CLOSE, WORKBOOKS_OPEN, Shelf,
+                            UNNAMED_MEMBER, USER_CONTROL, VISIBLE, TRACE_SENDS, WORKBOOK, WORKBOOKS_CLOSE,
+                            WORKBOOKS_OPEN, Shelf,
                             check_loader_folder, events, file_id, folder_files, invoke_locales, invokes,
                             loadable_x86_item, message_numbers, messages, puts, run_cleanup_mode, traced_sends)
 from ui_support import BackgroundLaunch, xdotool
@@ -153,14 +154,14 @@ def test_launch_that_goes_through(scenario, stub_apps, host_bitness, addin_kit, 
         following = sends[[message for _, message, _, _ in sends].index(WM_SETICON) + 1]
         assert following[:2] == (window, 1159)
 
-    # Then visibility, alerts, user control and the extra setting, all before 1171.
+    # Then visibility, alerts and user control, all before 1171.
     last_sync, end = msg_line(journal, 1179), msg_line(journal, 1171)
     visible = [i for i, fields in enumerate(journal) if fields[:3] == ["invoke", str(VISIBLE), "put"]]
     assert puts(journal, VISIBLE) == [FALSE, FALSE, TRUE if shown else FALSE]
     assert last_sync < visible[-1] < end
     assert puts(journal, DISPLAY_ALERTS) == ([FALSE] if silent else [])
     assert puts(journal, USER_CONTROL) == [TRUE]
-    assert puts(journal, EXTRA_SETTING) == [("i4", "1")]
+    assert invokes(journal, UNNAMED_MEMBER) == []
     assert last_sync < line_of(journal, "invoke", str(USER_CONTROL), "put", "named=-3", *TRUE) < end
 
     # The launcher lets go of the host and asks nothing after that; the host runs on.
@@ -192,21 +193,26 @@ def test_host_that_ends_on_1171_and_answers_nothing_more_does_not_hold_the_launc
 
 
 HOSTS = {
-    # case: (version, product code's fourth group, the add-in written is the 64-bit one)
-    "14-64-bit": ("14.0", "1000", True),
-    "14-32-bit": ("14.0", "0000", False),
-    "13": ("13.0", "1000", False),
-    "12": ("12.0", "1000", False),
+    # case: (version, product code's fourth group, the add-in written is the 64-bit one,
+    #        the user's own host runs beside, its window titled like the caption, in front)
+    "14-64-bit": ("14.0", "1000", True, False),
+    "14-32-bit": ("14.0", "0000", False, False),
+    "13": ("13.0", "1000", False, False),
+    "12": ("12.0", "1000", False, False),
+    "12-beside-the-users-own": ("12.0", "1000", False, True),
+    "10-beside-the-users-own": ("10.0", "1000", False, True),
+    "16-beside-the-users-own": ("16.0", "1000", True, True),
 }
 
 
 @pytest.mark.parametrize("case", HOSTS)
-def test_host_version_decides_bitness_window_search_and_extra_setting(scenario, apps, addin_kit, case):
-    version, group, x64 = HOSTS[case]
-    recent = float(version) >= 14  # bitness asked, window by Hwnd, extra setting
+def test_host_version_decides_bitness_and_window_search(scenario, apps, addin_kit, case):
+    version, group, x64, users_own = HOSTS[case]
+    recent = float(version) >= 14  # bitness asked
     app = apps("plain")
+    beside = {"userHost": "Microsoft Excel"} if users_own else {}
     scenario.host(version=version, productCode=f"{{90140000-000F-0000-{group}-0000000FF1CE}}", quitAfter1171=0,
-                  after1171="cleanup")
+                  after1171="cleanup", **beside)
 
     driver = scenario.launch(app.program, "-xlstest")
 
@@ -214,11 +220,13 @@ def test_host_version_decides_bitness_window_search_and_extra_setting(scenario, 
     journal = scenario.wait_for_host_end()
     written = (addin_kit / "addin-x64.dll").read_bytes() if x64 else loadable_x86_item(addin_kit)
     check_loader_folder(journal, app, written)
-    # Below 14 the bitness is not asked and the window is found by class and caption.
+    # Below 14 the bitness is not asked; every one of these versions names its window by Hwnd.
     assert bool(invokes(journal, PRODUCT_CODE)) == recent
-    assert bool(invokes(journal, HWND_GET)) == recent
+    assert invokes(journal, HWND_GET)
     assert messages(journal) == expected_messages(journal), "every message reached the host's window"
-    assert puts(journal, EXTRA_SETTING) == ([("i4", "1")] if recent else [])
+    # Not one of them reached the user's own host, which a search by class and caption finds first.
+    assert events(journal, "user") == ([["host", "started"]] if users_own else [])
+    assert invokes(journal, UNNAMED_MEMBER) == []
     assert scenario.left_behind() == []
 
 
@@ -379,7 +387,8 @@ def test_automation_failure_in_the_message_phase_closes_the_host_quietly(scenari
 NO_WINDOW = {
     # case: host scenario under which the launcher finds no main window
     "hwnd-zero": {"version": "16.0", "hwnd": "zero"},
-    "caption-not-the-title": {"version": "12.0", "title": "Book1 - Microsoft Excel"},
+    "version-12-hwnd-zero": {"version": "12.0", "hwnd": "zero"},
+    "caption-not-the-title-before-hwnd": {"version": "9.0", "title": "Book1 - Microsoft Excel"},
 }
 
 
@@ -402,7 +411,7 @@ def test_launch_without_a_host_window_goes_through_every_step(scenario, apps, ad
     assert puts(journal, CAPTION) == [("bstr", message_text(23))]
     assert puts(journal, VISIBLE) == [FALSE, FALSE, TRUE]
     assert puts(journal, USER_CONTROL) == [TRUE]
-    assert puts(journal, EXTRA_SETTING) == ([("i4", "1")] if recent else [])
+    assert invokes(journal, UNNAMED_MEMBER) == []
     assert ["released"] in journal and ["quit"] not in journal
     # No add-in ever got 1171 to start the cleanup-mode launcher; run it as it would.
     run_cleanup_mode(scenario, app, journal)

@@ -83,7 +83,6 @@ TEST_F(HostDispatchTest, EveryOperationSendsItsMemberWithTheDeclaredTypes) {
       {"GetHostDefaultSaveFormat", [&] { EXPECT_EQ(GetHostDefaultSaveFormat(h), 51); }, {"invoke 1209 get lcid=0"}},
       {"SetHostDisplayAlerts", [&] { SetHostDisplayAlerts(h, false); }, {"invoke 343 put named=-3 bool 0 lcid=0"}},
       {"SetHostUserControl", [&] { SetHostUserControl(h, true); }, {"invoke 1210 put named=-3 bool -1 lcid=0"}},
-      {"SetHostExtraSetting", [&] { SetHostExtraSetting(h); }, {"invoke 2788 put named=-3 i4 1 lcid=0"}},
       {"CloseHostWorkbooks", [&] { CloseHostWorkbooks(h); }, {"invoke 572 get lcid=0", "invoke 277 method lcid=0"}},
       {"QuitHost", [&] { QuitHost(h); }, {"invoke 302 method lcid=0", "quit"}},
   };
@@ -106,13 +105,11 @@ TEST_F(HostDispatchTest, ANullTargetFailsWithEPointer) {
       [] { OpenWorkbookInHost(nullptr, L"a.xls"); },
   };
   for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(ErrorOf(calls[i]), E_POINTER) << "call " << i;
-  // The one operation that swallows its failures swallows this one too.
-  EXPECT_EQ(ErrorOf([] { SetHostExtraSetting(nullptr); }), S_OK);
 }
 
 TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
   WriteScenario({"fail.558=0x800A03EC Visible is locked", "fail.392=0x0005 Version by wCode",
-                 "fail.139=0xFE01 Caption by a high wCode", "fail.2788=0x80020003 no such member"});
+                 "fail.139=0xFE01 Caption by a high wCode"});
   ComPtr<IDispatch> host = StartHost();
   ASSERT_TRUE(host);
 
@@ -139,9 +136,6 @@ TEST_F(HostDispatchTest, ServerExceptionsCarryTheServersCodeAndDescription) {
     EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x8004FFFF));
     EXPECT_EQ(error.Description(), L"Caption by a high wCode");
   }
-  NewJournalLines();
-  EXPECT_NO_THROW(SetHostExtraSetting(host.Get()));
-  EXPECT_THAT(NewJournalLines(), ElementsAre("invoke 2788 put named=-3 i4 1 lcid=0"));
 
   // Failures the server reports without exception information: no description.
   try {

@@ -114,10 +114,17 @@ TEST_F(HostInstanceTest, MainWindowRules) {
        {"title=microsoft excel", "extraWindows=MICROSOFT EXCEL", "hwnd=other"}, 16, L"SheetpackOtherWindow",
        L"Microsoft Excel"},
       {"no Hwnd: nothing to tell the host's process by", {"hwnd=zero"}, 16, nullptr, nullptr},
-      // Below 14 any process's window may match, so these hosts carry captions of their own.
-      {"below 14: by class and caption", {"caption=Old Host", "title=Book1", "extraWindows=Old Host|Book2"}, 12,
+      // From version 10 Hwnd names the host's process: a window of this process titled like
+      // the caption, as the user's own host of the same version shows it, is never chosen.
+      {"version 12: the Hwnd window, titled like the caption", {}, 12, L"XLMAIN", L"Microsoft Excel"},
+      {"version 12: the Hwnd window, titled otherwise than the caption", {"title=Book1 - Microsoft Excel"}, 12,
+       L"XLMAIN", L"Book1 - Microsoft Excel"},
+      {"version 12, no Hwnd: no window", {"hwnd=zero"}, 12, nullptr, nullptr},
+      {"version 10: the Hwnd window", {}, 10, L"XLMAIN", L"Microsoft Excel"},
+      // Before Hwnd any process's window may match, so these hosts carry captions of their own.
+      {"below 10: by class and caption", {"caption=Old Host", "title=Book1", "extraWindows=Old Host|Book2"}, 9,
        L"XLMAIN", L"Old Host"},
-      {"below 14: no window titled like the caption", {"caption=Old Host 2", "title=Book1"}, 12, nullptr, nullptr},
+      {"below 10: no window titled like the caption", {"caption=Old Host 2", "title=Book1"}, 9, nullptr, nullptr},
   };
   for (const WindowCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,7 +133,7 @@ TEST_F(HostInstanceTest, MainWindowRules) {
     ASSERT_TRUE(host);
     // The decoy carries the caption exactly; by class and caption alone it would win.
     std::unique_ptr<DecoyWindow> decoy;
-    if (c.version >= 14) decoy = std::make_unique<DecoyWindow>(L"Microsoft Excel");
+    if (c.version >= 10) decoy = std::make_unique<DecoyWindow>(L"Microsoft Excel");
 
     HWND found = FindHostMainWindow(host.Get(), c.version);
     if (!c.className) {
