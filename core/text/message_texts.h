@@ -53,6 +53,11 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+// The runtime's box when the saved state cannot be written: where the work is instead.
+constexpr int kStateNotSaved = 67;
+constexpr int kWorkKeptIn = 68;
+constexpr int kWorkComesBack = 69;
+constexpr int kWorkKeptNowhere = 70;
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -88,6 +93,11 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
+// The runtime's box when the saved state cannot be written: where the work is instead.
+constexpr int kStateNotSaved = 67;
+constexpr int kWorkKeptIn = 68;
+constexpr int kWorkComesBack = 69;
+constexpr int kWorkKeptNowhere = 70;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
