@@ -9,6 +9,7 @@
 #include "core/payload/saved_state_update_win.h"
 #include "core/win/current_user_win.h"
 #include "core/win/files_win.h"
+#include "core/win/owned_file_win.h"
 
 namespace {
 
@@ -60,15 +61,16 @@ std::wstring KeepWorkInState(const std::wstring& statePath, const std::string& s
 std::wstring StateToRead(const std::wstring& writePath, const std::wstring& readPath, uint32_t settingsMagic,
                          bool carry) {
   const std::wstring recovery = RecoveryStatePath(writePath);
-  if (recovery.empty() || !IsExistingFile(recovery) || !CurrentUser().Owns(recovery.c_str())) return readPath;
+  if (recovery.empty() || !IsExistingFile(recovery)) return readPath;
   if (!readPath.empty() && !WrittenAfter(recovery, readPath)) {
     if (carry) DeleteFileW(recovery.c_str());
     return readPath;
   }
+  // The read that follows checks the owner on the handle it reads from.
   if (!carry) return recovery;
-  std::string bytes;
-  if (!ReadWholeFile(recovery, bytes) || !ParseSavedState(bytes, settingsMagic)) return readPath;
-  if (!CarryIntoState(writePath, bytes, settingsMagic)) return recovery;
+  const std::optional<std::string> bytes = ReadOwnedFile(recovery, CurrentUser());
+  if (!bytes || !ParseSavedState(*bytes, settingsMagic)) return readPath;
+  if (!CarryIntoState(writePath, *bytes, settingsMagic)) return recovery;
   DeleteFileW(recovery.c_str());
   return writePath;
 }

@@ -1,11 +1,12 @@
 #include "core/payload/saved_state_load_win.h"
 
+#include "core/win/current_user_win.h"
+#include "core/win/owned_file_win.h"
 #include "core/win/wide_win.h"
 #include "core/payload/item_ids.h"
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_carry_win.h"
-#include "core/payload/saved_state_file_win.h"
 #include "core/payload/saved_state_location_win.h"
 
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
@@ -20,7 +21,11 @@ void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string
     // runtime then finds the state where the launcher left it.
     const std::wstring readPath = StateToRead(place.writePath, place.readPath, settings.settingsMagic(), question != nullptr);
     if (readPath.empty()) return;
-    auto saved = ReadSavedStateFile(readPath, settings.settingsMagic());
+    // Checked and read through one handle: a state beside the executable is trusted
+    // only as the current user's, and its name may be pointed elsewhere between two opens.
+    const std::optional<std::string> bytes = ReadOwnedFile(readPath, CurrentUser());
+    if (!bytes) return;
+    auto saved = ParseSavedState(*bytes, settings.settingsMagic());
     if (!saved) return;
     UseSavedState(module, readPath, std::move(*saved), blob, settings, workbook, question);
   } catch (...) {
