@@ -13,10 +13,7 @@ namespace {
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
-}  // namespace
-
-bool CarryWorkspaceWork(HMODULE launcher, const std::wstring& launcherPath, const std::wstring& workbookPath) {
-  if (!launcher || workbookPath.empty()) return true;
+bool CarryWork(HMODULE launcher, const std::wstring& launcherPath, const std::wstring& workbookPath) {
   // The settings, state and place the run itself took: the state it would have written.
   std::string settingsBlob;
   AppSettings settings;
@@ -36,4 +33,16 @@ bool CarryWorkspaceWork(HMODULE launcher, const std::wstring& launcherPath, cons
   const std::string state =
       WorkbookSavedState(workbook, FromWide(FileName(workbookPath)), settingsBlob, digest, settings.settingsMagic());
   return !KeepWorkInState(statePath, state, settings.settingsMagic()).empty();
+}
+
+}  // namespace
+
+bool CarryWorkspaceWork(HMODULE launcher, const std::wstring& launcherPath, const std::wstring& workbookPath) {
+  if (!launcher || workbookPath.empty()) return true;
+  try {
+    return CarryWork(launcher, launcherPath, workbookPath);
+  } catch (...) {
+    // Texts that do not convert, memory that runs out: the workspace stays as it is.
+    return false;
+  }
 }
