@@ -41,10 +41,11 @@ void EndApplicationLife(RuntimeState& state) {
     // Only a workbook the user had keeps its state: a refused one leaves the last saved
     // state as it was. Every save has been written already; the last one may have come
     // after the watch's last look. A failed write has been told to the user (and the
-    // workbook copied out of the workspace) before the resident launcher may remove it.
+    // work kept at the state's recovery place) before the resident launcher may remove
+    // the workspace.
     if (phase == RuntimePhase::kRunning && SavesState(state)) {
       SaveStateAfterUserSave(state);
-      if (!state.stateWritten) SaveStateNow(state, true);
+      if (!state.stateWritten) SaveStateNow(state);
     }
     SignalResidentLauncher(state);
   }

@@ -76,3 +76,6 @@ std::wstring AddInFolder(const RuntimeState& state);
 
 // A main window of the host that still exists, to own the runtime's boxes; null when none.
 HWND BoxOwner(const RuntimeState& state);
+
+// The caption of the runtime's boxes: the settings' title, or the built-in one.
+std::wstring ApplicationTitle(const RuntimeState& state);

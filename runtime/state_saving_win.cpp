@@ -2,17 +2,12 @@
 
 #include <windows.h>
 
-#include "core/encoding/byte_io.h"
-#include "core/encoding/utf.h"
-#include "core/payload/packed_item.h"
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_file_win.h"
-#include "core/text/message_texts.h"
-#include "core/win/files_win.h"
-#include "core/win/private_file_win.h"
 #include "core/win/scoped_win.h"
 #include "core/win/wide_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/state_failure_win.h"
 
 namespace {
 
@@ -52,39 +47,6 @@ DWORD ReadWorkbook(const std::wstring& path, std::string& bytes) {
   }
 }
 
-std::wstring ApplicationTitle(const RuntimeState& state) {
-  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
-  return ToWide(GetText(TextId::kAppTitle));
-}
-
-// A copy of the closed workbook outside the workspace, under a name of its own; empty
-// when it cannot be made.
-std::wstring KeepRecoveryCopy(const std::wstring& workbook) {
-  std::wstring folder = TemporaryFolder();
-  std::wstring name = FileName(workbook);
-  size_t dot = name.find_last_of(L'.');
-  std::wstring stem = dot == std::wstring::npos ? name : name.substr(0, dot);
-  std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
-  std::wstring copy = folder + stem + L" recovered " + UnforeseeableName() + extension;
-  if (folder.empty() || !CopyFileW(workbook.c_str(), copy.c_str(), TRUE)) return std::wstring();
-  return copy;
-}
-
-void TellFailure(const RuntimeState& state, const std::wstring& file, DWORD error, bool atEnd) {
-  std::wstring text = L"The application's state could not be saved to\n" + file + L"\n\n" + WindowsErrorText(error);
-  if (!atEnd) {
-    text += L"\n\nYour saved changes are not kept with the application. Save a copy of the workbook in a folder "
-            L"of your own (File, Save As) before you close it.";
-  } else if (std::wstring copy = KeepRecoveryCopy(state.workbookPath); !copy.empty()) {
-    text += L"\n\nThe workbook as you last saved it was copied to\n" + copy;
-  } else {
-    text += L"\n\nThe workbook as you last saved it is at\n" + state.workbookPath +
-            L"\nuntil you close this box: copy it to a folder of your own first.";
-  }
-  MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(),
-              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-}
-
 }  // namespace
 
 bool SavesState(const RuntimeState& state) {
@@ -103,7 +65,7 @@ void SaveStateAfterUserSave(RuntimeState& state) {
   SaveStateNow(state);
 }
 
-bool SaveStateNow(RuntimeState& state, bool atEnd) {
+bool SaveStateNow(RuntimeState& state) {
   // Where the launcher reads it; beside the launcher when its settings could not be read.
   std::wstring target = !state.savedStatePath.empty() ? state.savedStatePath
                                                      : ToWide(SavedStatePath(FromWide(state.launcherPath)));
@@ -112,21 +74,17 @@ bool SaveStateNow(RuntimeState& state, bool atEnd) {
   // Noted before the write: a failure is told once for this save, not at every tick.
   state.workbookStamp = time;
   state.workbookSize = size;
-  SavedState saved;
-  DWORD error = ReadWorkbook(state.workbookPath, saved.workbook);
+  std::string workbook;
+  DWORD error = ReadWorkbook(state.workbookPath, workbook);
   if (error != ERROR_SUCCESS) {
     state.stateWritten = false;
-    TellFailure(state, state.workbookPath, error, atEnd);
+    TellStateNotWritten(state, state.workbookPath, error, std::string());
     return false;
   }
-  std::string marked;
-  AppendU32(marked, kWorkbookMarker);
-  saved.workbook = PackItem(marked + saved.workbook);
-  saved.settings = state.settingsBlob;
-  saved.extra = state.workbookDigest;
-  saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
-  error = ReplaceFileSafely(target, WriteSavedState(saved, state.settings.settingsMagic()));
+  const std::string bytes = WorkbookSavedState(workbook, FromWide(FileName(state.workbookPath)), state.settingsBlob,
+                                               state.workbookDigest, state.settings.settingsMagic());
+  error = ReplaceFileSafely(target, bytes);
   state.stateWritten = error == ERROR_SUCCESS;
-  if (!state.stateWritten) TellFailure(state, target, error, atEnd);
+  if (!state.stateWritten) TellStateNotWritten(state, target, error, bytes);
   return state.stateWritten;
 }

@@ -33,11 +33,6 @@ void Disarm(UINT_PTR& timer) {
   timer = 0;
 }
 
-std::wstring ApplicationTitle(const RuntimeState& state) {
-  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
-  return ToWide(GetText(TextId::kAppTitle));
-}
-
 // After Quit the runtime lets go of the host's objects: a host waits for its last
 // reference before it ends, and nothing after this point needs them.
 void QuitAndLetGo(RuntimeState& state) {

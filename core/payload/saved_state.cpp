@@ -1,6 +1,8 @@
 #include "core/payload/saved_state.h"
 
 #include "core/encoding/byte_io.h"
+#include "core/encoding/utf.h"
+#include "core/payload/packed_item.h"
 
 namespace {
 
@@ -122,4 +124,20 @@ std::string WriteSavedState(const SavedState& state, uint32_t settingsMagic) {
   out += state.workbook;
   out += state.extra;
   return out;
+}
+
+std::string WorkbookSavedState(std::string_view workbookFile, std::u16string_view fileName,
+                               const std::string& settings, const std::string& workbookDigest,
+                               uint32_t settingsMagic) {
+  SavedState state;
+  state.workbook = PackItem(MarkWorkbook(workbookFile));
+  state.settings = settings;
+  state.extra = workbookDigest;
+  state.nameText = Utf16ToUtf8(fileName);
+  return WriteSavedState(state, settingsMagic);
+}
+
+std::string WorkbookFileOf(std::string item) {
+  InflatePackedItem(item);
+  return HasWorkbookMarker(item) ? item.substr(4) : std::string();
 }

@@ -43,3 +43,15 @@ std::optional<SavedState> ParseSavedState(std::string_view file, uint32_t settin
 
 // Writes a file that ParseSavedState accepts for `settingsMagic`.
 std::string WriteSavedState(const SavedState& state, uint32_t settingsMagic);
+
+// The state a save of the workbook gives: `workbookFile` (the spreadsheet file as on disk)
+// behind the workbook marker, packed; the settings record the run uses; its file name
+// `fileName`; and `workbookDigest` (the build's item 1250) as the extra section. The
+// runtime writes it at every save, and the launcher when it carries a dead run's work.
+std::string WorkbookSavedState(std::string_view workbookFile, std::u16string_view fileName,
+                               const std::string& settings, const std::string& workbookDigest,
+                               uint32_t settingsMagic);
+
+// The spreadsheet file a workbook item or section holds (packed or plain, behind the
+// marker); empty when it holds none.
+std::string WorkbookFileOf(std::string item);

@@ -1,10 +1,12 @@
 #include "core/payload/saved_state_load_win.h"
 
+#include "core/win/current_user_win.h"
+#include "core/win/owned_file_win.h"
 #include "core/win/wide_win.h"
 #include "core/payload/item_ids.h"
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state.h"
-#include "core/payload/saved_state_file_win.h"
+#include "core/payload/saved_state_carry_win.h"
 #include "core/payload/saved_state_location_win.h"
 
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
@@ -15,10 +17,17 @@ void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string
   try {
     const SavedStatePlace place = DecideSavedStatePlace(module, exePath);
     if (statePath) *statePath = place.writePath;
-    if (place.readPath.empty()) return;
-    auto saved = ReadSavedStateFile(place.readPath, settings.settingsMagic());
+    // Only the launcher carries a recovered state in: it reads the settings first, and the
+    // runtime then finds the state where the launcher left it.
+    const std::wstring readPath = StateToRead(place.writePath, place.readPath, settings.settingsMagic(), question != nullptr);
+    if (readPath.empty()) return;
+    // Checked and read through one handle: a state beside the executable is trusted
+    // only as the current user's, and its name may be pointed elsewhere between two opens.
+    const std::optional<std::string> bytes = ReadOwnedFile(readPath, CurrentUser());
+    if (!bytes) return;
+    auto saved = ParseSavedState(*bytes, settings.settingsMagic());
     if (!saved) return;
-    UseSavedState(module, place.readPath, std::move(*saved), blob, settings, workbook, question);
+    UseSavedState(module, readPath, std::move(*saved), blob, settings, workbook, question);
   } catch (...) {
     // A saved state that cannot be read leaves the executable's own items in use.
   }

@@ -14,8 +14,9 @@
 // DecideSavedStatePlace finds one to trust, that state is put to use as its build calls
 // for (UseSavedState, which asks `question` after an update when the author leaves it to
 // the user); otherwise `workbook` is unchanged. A saved state that cannot be read leaves
-// the item's settings in use. `statePath`, when given, gets where the state is to be
-// written (saved-state mode only).
+// the item's settings in use. A recovery state newer than the state is read instead
+// (StateToRead), and with a `question` carried into the state first. `statePath`, when
+// given, gets where the state is to be written (saved-state mode only).
 void LoadSettingsRecord(HMODULE module, const std::wstring& exePath, std::string& blob, AppSettings& settings,
                         std::string& workbook, std::wstring* statePath = nullptr,
                         const UpdateQuestion* question = nullptr);

@@ -87,3 +87,11 @@ SavedStatePlace DecideSavedStatePlace(HMODULE module, const std::wstring& exePat
   if (Trusted(beside, user)) place.readPath = beside;
   return place;
 }
+
+std::wstring RecoveryStatePath(const std::wstring& statePath) {
+  const std::wstring folder = PerUserFolder();
+  if (folder.empty() || statePath.empty()) return std::wstring();
+  std::wstring name = ToWide(PerUserSavedStateName(FromWide(statePath), FromWide(UpperCased(statePath))));
+  name.insert(name.size() - 5, L".recovered");  // before ".vstg"
+  return folder + L"\\" + name;
+}

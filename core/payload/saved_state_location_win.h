@@ -22,3 +22,9 @@ struct SavedStatePlace {
 // `module` carries the packed items (the launcher's own, or the launcher loaded as a
 // data file). Creates the per-user folder when it is missing.
 SavedStatePlace DecideSavedStatePlace(HMODULE module, const std::wstring& exePath);
+
+// Where a state that could not be written at `statePath` is kept instead: in the user's
+// own local application-data folder (Sheetpack\<name>-<hash of the state's path>.recovered.vstg),
+// named after the state it belongs to so that the next start finds it. Empty when Windows
+// gives no such folder.
+std::wstring RecoveryStatePath(const std::wstring& statePath);

@@ -7,20 +7,19 @@
 
 namespace {
 
-// The first set-aside name that is free, so an earlier set-aside state is never replaced.
-std::wstring FreeSetAsidePath(const std::wstring& statePath, uint32_t savedVersion) {
-  for (int attempt = 1;; ++attempt) {
-    std::wstring path = ToWide(SetAsidePath(FromWide(statePath), savedVersion, attempt));
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES || attempt == 1000) return path;
-  }
-}
-
 UpdatePolicy PolicyOf(HMODULE module) {
   std::string item;
   return LoadPackedItem(module, ItemId::kUpdatePolicy, item) ? ReadUpdatePolicy(item) : kDefaultUpdatePolicy;
 }
 
 }  // namespace
+
+std::wstring FreeSetAsidePath(const std::wstring& statePath, uint32_t savedVersion) {
+  for (int attempt = 1;; ++attempt) {
+    std::wstring path = ToWide(SetAsidePath(FromWide(statePath), savedVersion, attempt));
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES || attempt == 1000) return path;
+  }
+}
 
 void UseSavedState(HMODULE module, const std::wstring& statePath, SavedState saved, std::string& blob,
                    AppSettings& settings, std::string& workbook, const UpdateQuestion* question) {

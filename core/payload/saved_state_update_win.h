@@ -30,3 +30,7 @@ using UpdateQuestion = std::function<std::optional<bool>(const UpdateQuestionFac
 // nothing is asked and no file is touched.
 void UseSavedState(HMODULE module, const std::wstring& statePath, SavedState saved, std::string& blob,
                    AppSettings& settings, std::string& workbook, const UpdateQuestion* question);
+
+// The first free set-aside name (SetAsidePath) for the state at `statePath` written by
+// `savedVersion`, so that an earlier set-aside state is never replaced.
+std::wstring FreeSetAsidePath(const std::wstring& statePath, uint32_t savedVersion);

@@ -56,6 +56,11 @@ constexpr int kHostEndedByScan = 58;
 // Said after one of these when the host also refused to load the add-in as an XLL.
 constexpr int kXllRefused = 59;
 constexpr int kPasswordTitlePrefix = 71;  // the password dialog's title, before the application's title
+// The runtime's box when the saved state cannot be written: where the work is instead.
+constexpr int kStateNotSaved = 67;
+constexpr int kWorkKeptIn = 68;
+constexpr int kWorkComesBack = 69;
+constexpr int kWorkKeptNowhere = 70;
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;
@@ -97,6 +102,11 @@ constexpr int kPasswordTitlePrefix = 71;
 // it) and its text (built-in 21).
 constexpr int kHostMissingCaption = 72;
 constexpr int kHostMissingText = 73;
+// The runtime's box when the saved state cannot be written: where the work is instead.
+constexpr int kStateNotSaved = 67;
+constexpr int kWorkKeptIn = 68;
+constexpr int kWorkComesBack = 69;
+constexpr int kWorkKeptNowhere = 70;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,

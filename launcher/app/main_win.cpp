@@ -11,6 +11,7 @@
 #include "launcher/app/command_line.h"
 #include "launcher/app/host_watch_win.h"
 #include "launcher/base/launcher_state_win.h"
+#include "launcher/app/resident_win.h"
 #include "launcher/app/run_launcher_win.h"
 #include "launcher/base/system_library_win.h"
 #include "core/win/wide_win.h"
@@ -86,6 +87,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   ShutdownGdiplus(gdiplusToken);
-  if (g_state.HasOption(OPT_SAVED_STATE)) CleanupFiles(g_state.workbookFilePath, g_state.addInFilePath);
+  if (g_state.HasOption(OPT_SAVED_STATE)) RemoveResidentWorkspace(g_state);
   return g_state.exitCode;
 }

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "launcher/app/cleanup_win.h"
 #include "launcher/app/host_watch_win.h"
 #include "launcher/base/launcher_state_win.h"
 #include "core/win/wide_win.h"
 #include "core/text/message_texts.h"
+#include "launcher/payload/work_recovery_win.h"
 
 // The event is manual-reset and is reset only here, before the add-in can know its
 // name (it learns the process id from the first message after this). From then on
@@ -52,4 +54,12 @@ void WaitWhileResident(LauncherState& state) {
   // host that is killed or crashes, or whose add-in never loaded, gives no signal at all.
   // So the workspace goes once the host's process has ended, signal or not.
   WaitForSingleObject(state.hostProcess.get(), INFINITE);
+}
+
+void RemoveResidentWorkspace(LauncherState& state) {
+  if (!CarryWorkspaceWork(GetModuleHandleW(nullptr), state.exePath, state.workbookFilePath)) return;
+  if (!state.workspaceFolder.empty()) {
+    DeleteFileW((state.workspaceFolder + L"\\" + BuiltInText(TextId::kStartupInfoFileName)).c_str());
+  }
+  CleanupFiles(state.workbookFilePath, state.addInFilePath);
 }

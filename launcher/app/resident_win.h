@@ -18,3 +18,8 @@ void WatchResidentEvent(LauncherState& state);
 // failed launch, or when no host window was found (the add-in then never learnt the
 // event's name).
 void WaitWhileResident(LauncherState& state);
+
+// Saved-state mode, once the run is over: the workspace goes, but first a last save the
+// state lacks (a host killed before the runtime took it) is carried into the state
+// (work_recovery_win.h). Work that can be kept nowhere keeps the workspace as it is.
+void RemoveResidentWorkspace(LauncherState& state);

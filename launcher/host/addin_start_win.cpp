@@ -37,13 +37,17 @@ std::wstring WriteStartupInfoFile(LauncherState& state) {
 }
 
 // Removes the loader and the start-up information file when the start is over, also
-// when the host fails to hand out its workbook collection: nothing may stay behind.
+// when the host fails to hand out its workbook collection: nothing may stay behind. In
+// saved-state mode the start-up information stays with the workspace until the resident
+// launcher removes it: it names the application whose state a dead run's last save
+// belongs to, for the sweep of a later launch (workspace_sweep_win.h).
 class StartFilesRemover {
  public:
   StartFilesRemover(const LauncherState& state, std::wstring startupInfoPath)
       : state_(state), startupInfoPath_(std::move(startupInfoPath)) {}
   ~StartFilesRemover() {
     if (!state_.loaderWorkbookPath.empty()) _wremove(state_.loaderWorkbookPath.c_str());
+    if (state_.HasOption(OPT_SAVED_STATE)) return;
     if (!startupInfoPath_.empty() && IsExistingFile(startupInfoPath_)) _wremove(startupInfoPath_.c_str());
   }
 

@@ -1,11 +1,15 @@
 #include "launcher/payload/workspace_sweep_win.h"
 
+#include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "core/payload/workspace_names.h"
 #include "core/text/message_texts.h"
 #include "core/win/current_user_win.h"
+#include "core/win/files_win.h"
 #include "core/win/wide_win.h"
+#include "launcher/payload/work_recovery_win.h"
 
 namespace {
 
@@ -55,12 +59,49 @@ std::vector<std::wstring> WorkspaceFiles(const std::wstring& folder, const std::
   return addInOldEnough ? files : std::vector<std::wstring>();
 }
 
+// The run a saved-state launcher leaves its start-up information with: the launcher, and
+// the workbook it wrote, when that is one of the folder's own files. Empty paths when the
+// file is missing or not the launcher's.
+StartupInfo RunOf(const std::wstring& folder, const std::vector<std::wstring>& files) {
+  std::string bytes;
+  StartupInfo info;
+  if (!ReadWholeFile(folder + L"\\" + ToWide(GetText(TextId::kStartupInfoFileName)), bytes)) return info;
+  try {
+    info = ParseStartupInfo(bytes);
+  } catch (const std::exception&) {
+    return StartupInfo();
+  }
+  const std::wstring workbook = ToWide(info.workbookPath);
+  const size_t slash = workbook.find_last_of(L'\\');
+  const bool inFolder = slash != std::wstring::npos && _wcsicmp(workbook.substr(0, slash).c_str(), folder.c_str()) == 0;
+  const auto named = [&](const std::wstring& file) { return _wcsicmp(file.c_str(), workbook.c_str() + slash + 1) == 0; };
+  if (!inFolder || std::none_of(files.begin(), files.end(), named)) info.workbookPath.clear();
+  return info;
+}
+
+// The dead run's last save, carried into its application's state; false when it could
+// be kept nowhere. A launcher that cannot be read (moved, or on a drive not there now)
+// leaves nothing to carry: its caller keeps the workspace until it can be read.
+bool CarryDeadRunsWork(const StartupInfo& run) {
+  const std::wstring launcherPath = ToWide(run.launcherPath);
+  HMODULE launcher = LoadLibraryExW(launcherPath.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!launcher) return false;
+  const bool kept = CarryWorkspaceWork(launcher, launcherPath, ToWide(run.workbookPath));
+  FreeLibrary(launcher);
+  return kept;
+}
+
 void SweepWorkspace(const std::wstring& folder, const CurrentUser& user, const std::wstring& addInName) {
   if (!user.Owns(folder.c_str())) return;
   const std::vector<std::wstring> files = WorkspaceFiles(folder, addInName);
   if (files.empty()) return;
+  const StartupInfo run = RunOf(folder, files);
+  const bool workToCarry = !run.workbookPath.empty() && !run.launcherPath.empty();
+  if (workToCarry && !IsExistingFile(ToWide(run.launcherPath))) return;
   // The add-in goes first: while a host has it loaded this fails, and the run is live.
   if (!DeleteFileW((folder + L"\\" + addInName).c_str())) return;
+  if (workToCarry && !CarryDeadRunsWork(run)) return;
   for (const std::wstring& file : files) {
     if (_wcsicmp(file.c_str(), addInName.c_str()) != 0) DeleteFileW((folder + L"\\" + file).c_str());
   }

@@ -10,7 +10,10 @@
 // a folder named as the launcher names workspaces, owned by this user, no reparse point,
 // holding only the files a workspace holds, among them the add-in file, written at least
 // kSweepMinimumAge ago; and only when deleting its add-in file succeeds (a live host has
-// it loaded, and a loaded DLL cannot be deleted). Nothing else is ever deleted.
+// it loaded, and a loaded DLL cannot be deleted). Nothing else is ever deleted. A saved-state
+// run's workspace names its launcher in its start-up information: the work it holds is
+// carried into that application's state first (work_recovery_win.h), and a workspace
+// whose launcher is not there, or whose work can be kept nowhere, stays.
 void SweepEarlierWorkspaces(const std::wstring& temporaryFolder);
 
 // A launch writes the add-in and has the host load it within seconds. A workspace whose

@@ -35,6 +35,8 @@ bool Spared(HostState& host, DWORD processId, const std::wstring& exeName) {
   return length > 0 && Lower(image).rfind(Lower(windows) + L"\\", 0) == 0;
 }
 
+}  // namespace
+
 void EndEveryProcessOfTheSession(HostState& host) {
   ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
@@ -53,6 +55,8 @@ void EndEveryProcessOfTheSession(HostState& host) {
   host.journal.Write("session over");
   TerminateProcess(GetCurrentProcess(), 1);
 }
+
+namespace {
 
 void CALLBACK EndSession(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);

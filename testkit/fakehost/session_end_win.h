@@ -11,3 +11,8 @@ struct HostState;
 // (their executable in the Windows folder) and those named in sessionSpares (executable
 // names separated by '|', default driver.exe, the test's observer) are left running.
 void ScheduleSessionEnd(HostState& host);
+
+// Every process of the session ended at once, the host last, with no message first: as
+// Windows ends the processes of a session whose applications do not answer in time, or a
+// forced log-off or shutdown. Journal as above, from session kill on.
+void EndEveryProcessOfTheSession(HostState& host);

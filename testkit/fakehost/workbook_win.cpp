@@ -163,6 +163,16 @@ void CALLBACK ActAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
   }
 }
 
+// dieAfterSave=host|session: right after the last of the user's saves, before any other
+// code of the process runs, the host is killed, or every process of the session is ended.
+void EndRightAfterTheLastSave(HostState& host) {
+  const std::wstring how = host.scenario.Text("dieAfterSave", L"");
+  if (how == L"session") EndEveryProcessOfTheSession(host);
+  if (how != L"host") return;
+  host.journal.Write("died");
+  TerminateProcess(GetCurrentProcess(), 9);
+}
+
 // userSaves=<n>: the user saves the workbook n times, userSaveEvery milliseconds apart,
 // each save appending userSave and its number.
 void CALLBACK SaveAgain(HWND window, UINT, UINT_PTR timer, DWORD) {
@@ -174,7 +184,9 @@ void CALLBACK SaveAgain(HWND window, UINT, UINT_PTR timer, DWORD) {
   }
   long long number = host.scenario.Number("userSaves", 0) - --host.userSavesLeft;
   SaveAsUser(*workbook, L" " + std::to_wstring(number));
-  if (host.userSavesLeft <= 0) KillTimer(window, timer);
+  if (host.userSavesLeft > 0) return;
+  KillTimer(window, timer);
+  EndRightAfterTheLastSave(host);
 }
 
 // userQuitsAfter=<ms>: that long after the user opened a workbook of their own, they close

@@ -6,6 +6,7 @@
 #include "core/payload/app_settings.h"
 #include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
+#include "core/payload/packed_item.h"
 
 namespace {
 
@@ -132,4 +133,32 @@ TEST(SavedState, PathReplacesOnlyTheLastExtension) {
   EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.exe")), "C:\\Apps\\Report.vstg");
   EXPECT_EQ(Narrow(SavedStatePath(u"C:\\Apps\\Report.old.exe")), "C:\\Apps\\Report.old.vstg");
   EXPECT_EQ(Narrow(SavedStatePath(u"C:\\My.Apps\\Report")), "C:\\My.Apps\\Report.vstg");
+}
+
+TEST(SavedState, AWorkbookFileGoesIntoAStateAndComesBackOut) {
+  const std::string file = std::string("PK\x03\x04", 4) + std::string(5000, 'w') + "-- saved by the user";
+  const std::string state = WorkbookSavedState(file, u"App(1).xlsm", std::string(120, 's'), "digest", kSettingsMagic);
+  auto read = ParseSavedState(state, kSettingsMagic);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->nameText, "App(1).xlsm");
+  EXPECT_EQ(read->settings, std::string(120, 's'));
+  EXPECT_EQ(read->extra, "digest");
+  // Packed and behind the marker, as the launcher writes the workbook from a state.
+  EXPECT_TRUE(HasContainerMagic(read->workbook));
+  EXPECT_EQ(WorkbookFileOf(read->workbook), file);
+}
+
+TEST(SavedState, OnlyAMarkedItemHoldsAWorkbookFile) {
+  const struct {
+    const char* what;
+    std::string item;
+    std::string file;
+  } cases[] = {
+      {"plain, marked", std::string("\x92\x10\x75\x30", 4) + "book", "book"},
+      {"packed, marked", PackItem(std::string("\x92\x10\x75\x30", 4) + "book"), "book"},
+      {"no marker", "book", ""},
+      {"packed, no marker", PackItem("book"), ""},
+      {"empty", "", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WorkbookFileOf(c.item), c.file) << c.what;
 }
