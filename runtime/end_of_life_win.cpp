@@ -42,10 +42,7 @@ void EndApplicationLife(RuntimeState& state) {
     // state as it was. Every save has been written already; the last one may have come
     // after the watch's last look. A failed write has been told to the user (and the
     // workbook copied out of the workspace) before the resident launcher may remove it.
-    if (phase == RuntimePhase::kRunning && SavesState(state)) {
-      SaveStateAfterUserSave(state);
-      if (!state.stateWritten) SaveStateNow(state, true);
-    }
+    if (phase == RuntimePhase::kRunning) SaveStateAtEnd(state);
     SignalResidentLauncher(state);
   }
   // Outside saved-state mode nothing is left to do here: the launcher's watcher removes

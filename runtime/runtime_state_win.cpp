@@ -1,5 +1,8 @@
 #include "runtime/runtime_state_win.h"
 
+#include "core/text/message_texts.h"
+#include "core/win/wide_win.h"
+
 RuntimeState& Runtime() {
   // Never destroyed: at process exit the host's objects it refers to may be gone already,
   // and releasing them then would harm the host. Orderly releases happen at end of life.
@@ -24,4 +27,13 @@ HWND BoxOwner(const RuntimeState& state) {
     if (IsWindow(entry.window)) return entry.window;
   }
   return nullptr;
+}
+
+std::wstring ApplicationTitle(const RuntimeState& state) {
+  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
+  return ToWide(GetText(TextId::kAppTitle));
+}
+
+void TellUser(const RuntimeState& state, const std::wstring& text, UINT icon) {
+  MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(), MB_OK | icon | MB_SETFOREGROUND);
 }

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "core/encoding/byte_io.h"
 #include "core/encoding/utf.h"
+#include "core/payload/encrypted_workbook.h"
 #include "core/payload/packed_item.h"
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_file_win.h"
@@ -13,6 +16,7 @@
 #include "core/win/scoped_win.h"
 #include "core/win/wide_win.h"
 #include "runtime/runtime_state_win.h"
+#include "runtime/workbook_protection_win.h"
 
 namespace {
 
@@ -52,11 +56,6 @@ DWORD ReadWorkbook(const std::wstring& path, std::string& bytes) {
   }
 }
 
-std::wstring ApplicationTitle(const RuntimeState& state) {
-  if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
-  return ToWide(GetText(TextId::kAppTitle));
-}
-
 // A copy of the closed workbook outside the workspace, under a name of its own; empty
 // when it cannot be made.
 std::wstring KeepRecoveryCopy(const std::wstring& workbook) {
@@ -75,14 +74,117 @@ void TellFailure(const RuntimeState& state, const std::wstring& file, DWORD erro
   if (!atEnd) {
     text += L"\n\nYour saved changes are not kept with the application. Save a copy of the workbook in a folder "
             L"of your own (File, Save As) before you close it.";
-  } else if (std::wstring copy = KeepRecoveryCopy(state.workbookPath); !copy.empty()) {
+  } else if (std::wstring copy = KeepRecoveryCopy(state.savedFrom); !copy.empty()) {
     text += L"\n\nThe workbook as you last saved it was copied to\n" + copy;
   } else {
-    text += L"\n\nThe workbook as you last saved it is at\n" + state.workbookPath +
+    text += L"\n\nThe workbook as you last saved it is at\n" + state.savedFrom +
             L"\nuntil you close this box: copy it to a folder of your own first.";
   }
-  MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(),
-              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  TellUser(state, text, MB_ICONERROR);
+}
+
+}  // namespace
+
+// What a save hands the thread that writes the state, and what that thread hands back.
+// The thread touches nothing else: the runtime's state and the host's objects belong to
+// the host's thread.
+struct StateSave {
+  std::wstring source;  // the workbook file
+  std::wstring target;  // the saved-state file
+  SavedState saved;     // every section but the workbook's
+  uint32_t settingsMagic = 0;
+  bool protectsWorkbook = false;
+  // Answers: the workbook file could not be read, it was in the clear, or the state file
+  // could not be written (ERROR_SUCCESS: all went well).
+  DWORD readError = ERROR_SUCCESS;
+  bool inTheClear = false;
+  DWORD writeError = ERROR_SUCCESS;
+};
+
+namespace {
+
+DWORD WINAPI WriteState(void* context) {
+  StateSave& save = *static_cast<StateSave*>(context);
+  std::string workbook;
+  save.readError = ReadWorkbook(save.source, workbook);
+  if (save.readError != ERROR_SUCCESS) return 0;
+  if (save.protectsWorkbook && !IsPasswordEncryptedWorkbook(workbook)) {
+    SecureZeroMemory(workbook.data(), workbook.size());
+    save.inTheClear = true;
+    return 0;
+  }
+  std::string marked;
+  AppendU32(marked, kWorkbookMarker);
+  marked += workbook;
+  std::string().swap(workbook);
+  save.saved.workbook = PackItem(marked);
+  std::string().swap(marked);
+  save.writeError = ReplaceFileSafely(save.target, WriteSavedState(save.saved, save.settingsMagic));
+  // Let go here, not in the host's thread, which drops the last reference.
+  std::string().swap(save.saved.workbook);
+  return 0;
+}
+
+// The answer of a save whose thread has ended, acted on in the host's thread.
+void TakeAnswer(RuntimeState& state, const StateSave& save, bool atEnd) {
+  if (save.readError != ERROR_SUCCESS) {
+    state.stateWritten = false;
+    TellFailure(state, save.source, save.readError, atEnd);
+  } else if (save.inTheClear) {
+    if (!KeepWorkbookProtected(state, atEnd)) {
+      state.workbookStamp = 0;  // the host was busy: taken again at the next look
+      return;
+    }
+    // The state keeps the last save made with the password; nothing is left to write for
+    // this one (the host's save with the password put back is a save of its own).
+    state.stateWritten = true;
+  } else {
+    state.stateWritten = save.writeError == ERROR_SUCCESS;
+    if (!state.stateWritten) TellFailure(state, save.target, save.writeError, atEnd);
+  }
+}
+
+// Takes the answer of the save under way when its thread has ended, or, with `wait`, once
+// it has. False when one is still under way.
+bool TakeFinishedSave(RuntimeState& state, bool wait, bool atEnd) {
+  if (!state.saveThread) return true;
+  if (WaitForSingleObject(state.saveThread.get(), wait ? INFINITE : 0) != WAIT_OBJECT_0) return false;
+  state.saveThread.reset();
+  std::shared_ptr<StateSave> save = std::move(state.stateSave);
+  TakeAnswer(state, *save, atEnd);
+  return true;
+}
+
+// Starts the write of the state from the workbook file as it is on disk now.
+void StartSave(RuntimeState& state, bool atEnd) {
+  ULONGLONG time = 0, size = 0;
+  Stamp(state.savedFrom, time, size);
+  // Noted before the write: a failure is told once for this save, not at every look.
+  state.workbookStamp = time;
+  state.workbookSize = size;
+  auto save = std::make_shared<StateSave>();
+  save->source = state.savedFrom;
+  // Where the launcher reads it; beside the launcher when its settings could not be read.
+  save->target = !state.savedStatePath.empty() ? state.savedStatePath
+                                              : ToWide(SavedStatePath(FromWide(state.launcherPath)));
+  save->saved.settings = state.settingsBlob;
+  save->saved.extra = state.workbookDigest;
+  save->saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
+  save->settingsMagic = state.settings.settingsMagic();
+  save->protectsWorkbook = state.protectsWorkbook;
+  state.saveThread.reset(CreateThread(nullptr, 0, WriteState, save.get(), 0, nullptr));
+  if (!state.saveThread) {
+    // No thread to spare: written here, as before there was one.
+    WriteState(save.get());
+    TakeAnswer(state, *save, atEnd);
+    return;
+  }
+  state.stateSave = std::move(save);
+}
+
+bool Changed(const RuntimeState& state) {
+  ULONGLONG time = 0, size = 0;
+  return Stamp(state.savedFrom, time, size) && (time != state.workbookStamp || size != state.workbookSize);
 }
 
 }  // namespace
@@ -92,41 +194,24 @@ bool SavesState(const RuntimeState& state) {
 }
 
 void NoteWorkbookOnDisk(RuntimeState& state) {
-  Stamp(state.workbookPath, state.workbookStamp, state.workbookSize);
+  state.savedFrom = state.workbookPath;
+  state.hostName = state.workbookPath;
+  Stamp(state.savedFrom, state.workbookStamp, state.workbookSize);
 }
 
 void SaveStateAfterUserSave(RuntimeState& state) {
   if (!SavesState(state)) return;
-  ULONGLONG time = 0, size = 0;
-  if (!Stamp(state.workbookPath, time, size)) return;
-  if (time == state.workbookStamp && size == state.workbookSize) return;
-  SaveStateNow(state);
+  // One save at a time: one that comes meanwhile is seen once the one under way has ended.
+  if (!TakeFinishedSave(state, false, false)) return;
+  if (Changed(state)) StartSave(state, false);
 }
 
-bool SaveStateNow(RuntimeState& state, bool atEnd) {
-  // Where the launcher reads it; beside the launcher when its settings could not be read.
-  std::wstring target = !state.savedStatePath.empty() ? state.savedStatePath
-                                                     : ToWide(SavedStatePath(FromWide(state.launcherPath)));
-  ULONGLONG time = 0, size = 0;
-  Stamp(state.workbookPath, time, size);
-  // Noted before the write: a failure is told once for this save, not at every tick.
-  state.workbookStamp = time;
-  state.workbookSize = size;
-  SavedState saved;
-  DWORD error = ReadWorkbook(state.workbookPath, saved.workbook);
-  if (error != ERROR_SUCCESS) {
-    state.stateWritten = false;
-    TellFailure(state, state.workbookPath, error, atEnd);
-    return false;
+bool SaveStateAtEnd(RuntimeState& state) {
+  if (!SavesState(state)) return false;
+  TakeFinishedSave(state, true, true);
+  if (Changed(state) || !state.stateWritten) {
+    StartSave(state, true);
+    TakeFinishedSave(state, true, true);
   }
-  std::string marked;
-  AppendU32(marked, kWorkbookMarker);
-  saved.workbook = PackItem(marked + saved.workbook);
-  saved.settings = state.settingsBlob;
-  saved.extra = state.workbookDigest;
-  saved.nameText = Utf16ToUtf8(FromWide(FileName(state.workbookPath)));
-  error = ReplaceFileSafely(target, WriteSavedState(saved, state.settings.settingsMagic()));
-  state.stateWritten = error == ERROR_SUCCESS;
-  if (!state.stateWritten) TellFailure(state, target, error, atEnd);
   return state.stateWritten;
 }

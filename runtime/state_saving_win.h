@@ -13,14 +13,18 @@ bool SavesState(const RuntimeState& state);
 void NoteWorkbookOnDisk(RuntimeState& state);
 
 // From the watch timer: when the workbook file changed on disk since the state was last
-// taken, the state is written again.
+// taken, the state is written again. The file is read and the state written by a thread of
+// the runtime's, never on the host's window thread, whose user would wait meanwhile: this
+// starts the write, and a later call acts on how it went (a failure is told to the user, a
+// save in the clear of a protected workbook handled). One write at a time: a save that
+// comes meanwhile is taken once the one under way has ended.
 void SaveStateAfterUserSave(RuntimeState& state);
 
-// Writes the saved-state file from the workbook file as it is on disk now. True when it
-// was written; otherwise the user has been told, in a box owned by a host window, which
-// file could not be written and why. At the end of life (`atEnd`) the workbook is closed
-// and about to be removed with the workspace: a failed write first copies it to a
-// recovery file in the temporary folder, outside the workspace, and the box names it (or,
-// when even that fails, names the workbook in the workspace, which stays until the box is
-// closed).
-bool SaveStateNow(RuntimeState& state, bool atEnd = false);
+// At the end of life: waits for the write under way, then writes the state once more when
+// the workbook changed since or the state does not hold it yet, and waits for that. True
+// when the state holds the workbook; otherwise the user has been told, in a box owned by a
+// host window, which file could not be written and why. The workbook is closed and about
+// to be removed with the workspace: a failed write first copies it to a recovery file in
+// the temporary folder, outside the workspace, and the box names it (or, when even that
+// fails, names the workbook in the workspace, which stays until the box is closed).
+bool SaveStateAtEnd(RuntimeState& state);

@@ -172,3 +172,20 @@ bool IsWorkbookSaved(IDispatch* workbook) {
   GetProperty(workbook, HostDispid::kWorkbookSaved, VT_BOOL, saved.get());
   return (*saved).boolVal != VARIANT_FALSE;
 }
+
+std::wstring GetWorkbookFullName(IDispatch* workbook) { return GetTextProperty(workbook, HostDispid::kWorkbookFullName); }
+
+void SaveWorkbookCopy(IDispatch* workbook, const std::wstring& path) {
+  ScopedBstr file(path.c_str());
+  CallMethod(workbook, HostDispid::kWorkbookSaveCopyAs, DISPATCH_METHOD, VT_EMPTY, nullptr,
+             {DispatchArg::Bstr(file.get())});
+}
+
+void SetWorkbookPassword(IDispatch* workbook, const std::wstring& password) {
+  ScopedBstr secret(password.c_str());
+  PutProperty(workbook, HostDispid::kWorkbookPassword, DispatchArg::Bstr(secret.get()));
+}
+
+void SaveWorkbook(IDispatch* workbook) {
+  CallMethod(workbook, HostDispid::kWorkbookSave, DISPATCH_METHOD, VT_EMPTY, nullptr, {});
+}

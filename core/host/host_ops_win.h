@@ -31,6 +31,10 @@ constexpr DISPID kWorkbooksOpen = 682;
 constexpr DISPID kLanguageId = 1;
 constexpr DISPID kWorkbookSaved = 298;
 constexpr DISPID kWorkbookClose = 277;
+constexpr DISPID kWorkbookSaveCopyAs = 175;
+constexpr DISPID kWorkbookSave = 283;
+constexpr DISPID kWorkbookFullName = 289;
+constexpr DISPID kWorkbookPassword = 1197;
 }  // namespace HostDispid
 
 void SetHostVisible(IDispatch* host, bool visible);
@@ -66,3 +70,12 @@ ComPtr<IDispatch> OpenWorkbookForUser(IDispatch* host, const std::wstring& path,
 int32_t CountHostWorkbooks(IDispatch* host);
 // Whether the workbook has no unsaved changes; raises when the workbook is closed.
 bool IsWorkbookSaved(IDispatch* workbook);
+// Where the workbook was last saved: a file's path, or a web address for a workbook in the
+// cloud (AutoSave); raises when the workbook is closed.
+std::wstring GetWorkbookFullName(IDispatch* workbook);
+// Has the host write a copy of the workbook as it is in memory to `path`; the workbook
+// itself keeps its name and its unsaved changes.
+void SaveWorkbookCopy(IDispatch* workbook, const std::wstring& path);
+// Sets the password the workbook is encrypted with at its next save.
+void SetWorkbookPassword(IDispatch* workbook, const std::wstring& password);
+void SaveWorkbook(IDispatch* workbook);
