@@ -93,11 +93,6 @@ constexpr int kMacrosBlocked = 55;
 constexpr int kAddInBlocked = 56;
 constexpr int kLoaderFileBlocked = 57;
 constexpr int kHostEndedByScan = 58;
-// What the runtime add-in tells the user about saves the saved state does not take as they are.
-constexpr int kSavedInOtherFormat = 63;
-constexpr int kPasswordPutBack = 64;
-constexpr int kPlainSaveRefused = 65;
-constexpr int kPlainLastSaveRefused = 66;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
