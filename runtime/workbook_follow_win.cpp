@@ -54,6 +54,8 @@ void FollowWorkbook(RuntimeState& state, bool saved) {
   const bool moved = !SameText(name, state.hostName);
   const bool justSaved = saved && !state.hostSaved;
   if (IsWebAddress(name) && (moved || justSaved) && SameText(Extension(name), Extension(state.workbookPath))) {
+    // Not over the file the state's thread is reading: taken at a later look.
+    if (state.saveThread) return;
     try {
       SaveWorkbookCopy(state.workbook.Get(), state.workbookPath);
       state.savedFrom = state.workbookPath;
