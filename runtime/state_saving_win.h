@@ -1,8 +1,8 @@
 #pragma once
 // Saved-state mode: the saved-state file is written each time the user saves the packaged
 // workbook, not only when the host ends, so that a host that is killed, crashes or ends
-// with the session loses nothing that was saved. A write that fails is told to the user at
-// once, while the workbook is still open and they can save a copy elsewhere.
+// with the session loses nothing that was saved. A write that fails is told to the user as
+// soon as it has ended, while the workbook is still open and they can save a copy elsewhere.
 struct RuntimeState;
 
 // Whether the application runs in saved-state mode, with settings to save beside the
