@@ -43,10 +43,7 @@ void EndApplicationLife(RuntimeState& state) {
     // after the watch's last look. A failed write has been told to the user (and the
     // work kept at the state's recovery place) before the resident launcher may remove
     // the workspace.
-    if (phase == RuntimePhase::kRunning && SavesState(state)) {
-      SaveStateAfterUserSave(state);
-      if (!state.stateWritten) SaveStateNow(state);
-    }
+    if (phase == RuntimePhase::kRunning) SaveStateAtEnd(state);
     SignalResidentLauncher(state);
   }
   // Outside saved-state mode nothing is left to do here: the launcher's watcher removes

@@ -33,3 +33,7 @@ std::wstring ApplicationTitle(const RuntimeState& state) {
   if (!state.settings.appTitle.empty()) return ToWide(state.settings.appTitle);
   return ToWide(GetText(TextId::kAppTitle));
 }
+
+void TellUser(const RuntimeState& state, const std::wstring& text, UINT icon) {
+  MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(), MB_OK | icon | MB_SETFOREGROUND);
+}

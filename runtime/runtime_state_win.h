@@ -5,11 +5,14 @@
 #include <oaidl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/win/scoped_win.h"
 #include "core/payload/app_settings.h"
+
+struct StateSave;
 
 enum class RuntimePhase {
   kIdle,     // not started, or started without a host window
@@ -51,6 +54,9 @@ struct RuntimeState {
   AppSettings settings;
   std::wstring savedStatePath;  // where the saved state goes, as the launcher reads it
   std::string workbookDigest;   // the launcher's item 1250, written into the state's extra section
+  // The launcher carries the workbook's password (protectWorkbook): every save the state
+  // takes must arrive encrypted with it.
+  bool protectsWorkbook = false;
 
   // The take-over. The timers are the thread's (no window of their own: a main window
   // may go while the host stays); a call into the host's object model is never entered
@@ -66,6 +72,18 @@ struct RuntimeState {
   ULONGLONG workbookStamp = 0;
   ULONGLONG workbookSize = 0;
   bool stateWritten = false;  // the saved-state file holds the workbook as it is now
+  // The state's write under way on a thread of its own (state_saving_win.h), and what it
+  // was handed; the thread's handle is null when none is under way.
+  ScopedHandle saveThread;
+  std::shared_ptr<StateSave> stateSave;
+
+  // Where the user's saves go (workbook_follow_win.h): the file the state is taken from
+  // (the workspace's workbook, or where Save As put it), the host's last word on the
+  // workbook's name (FullName), and whether it was saved at the last look.
+  std::wstring savedFrom;
+  std::wstring hostName;
+  bool hostSaved = true;
+  bool toldOtherFormat = false;
 };
 
 RuntimeState& Runtime();
@@ -77,5 +95,8 @@ std::wstring AddInFolder(const RuntimeState& state);
 // A main window of the host that still exists, to own the runtime's boxes; null when none.
 HWND BoxOwner(const RuntimeState& state);
 
-// The caption of the runtime's boxes: the settings' title, or the built-in one.
+// The settings' appTitle, or the built-in one when it is empty: the runtime's boxes' caption.
 std::wstring ApplicationTitle(const RuntimeState& state);
+
+// A box owned by a host window, with the application's title; `icon` is an MB_ICON value.
+void TellUser(const RuntimeState& state, const std::wstring& text, UINT icon);

@@ -22,7 +22,7 @@ void TellStateNotWritten(const RuntimeState& state, const std::wstring& file, un
   if (!kept.empty()) {
     text += Text(TextId::kWorkKeptIn) + L"\n" + kept + L"\n\n" + Text(TextId::kWorkComesBack);
   } else {
-    text += Text(TextId::kWorkKeptNowhere) + L"\n" + state.workbookPath;
+    text += Text(TextId::kWorkKeptNowhere) + L"\n" + state.savedFrom;
   }
-  MessageBoxW(BoxOwner(state), text.c_str(), ApplicationTitle(state).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  TellUser(state, text, MB_ICONERROR);
 }

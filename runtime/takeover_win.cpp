@@ -9,6 +9,7 @@
 #include "runtime/launcher_link_win.h"
 #include "runtime/runtime_state_win.h"
 #include "runtime/state_saving_win.h"
+#include "runtime/workbook_follow_win.h"
 #include "runtime/workbook_key_win.h"
 
 namespace {
@@ -92,8 +93,10 @@ bool TryOpen(RuntimeState& state) {
   }
   ComPtr<IDispatch> opened;
   try {
-    opened = OpenWorkbookForUser(state.application.Get(), state.workbookPath,
-                                 ReadWorkbookPassword(state.launcherPath));
+    std::wstring password = ReadWorkbookPassword(state.launcherPath);
+    state.protectsWorkbook = !password.empty();
+    opened = OpenWorkbookForUser(state.application.Get(), state.workbookPath, password);
+    SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
   } catch (const _com_error& error) {
     // A busy host is waited for however long it takes: an activation or sign-in dialog
     // may stay open for minutes. Only a refusal ends the take-over.
@@ -147,7 +150,9 @@ void WatchWorkbook(RuntimeState& state) {
     SaveStateAfterUserSave(state);
     if (state.phase != RuntimePhase::kRunning || !state.workbook) return;
     try {
-      IsWorkbookSaved(state.workbook.Get());
+      FollowWorkbook(state, IsWorkbookSaved(state.workbook.Get()));
+      // A copy the host wrote just now, or a Save As, goes into the state at once.
+      SaveStateAfterUserSave(state);
       if (state.phase == RuntimePhase::kRunning) Arm(state.watchTimer, kWatchMs, OnWatch);
       return;  // still open
     } catch (const _com_error& error) {

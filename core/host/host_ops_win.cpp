@@ -206,3 +206,24 @@ bool RegisterHostXll(IDispatch* host, const std::wstring& path) {
 ComPtr<IDispatch> GetApplicationOf(IDispatch* object) {
   return GetObjectProperty(object, RequireMember(object, L"Application"));
 }
+
+// The workbook's members below are found by name, as Excel's documentation names them:
+// it gives no numbers for them.
+std::wstring GetWorkbookFullName(IDispatch* workbook) {
+  return GetTextProperty(workbook, RequireMember(workbook, L"FullName"));
+}
+
+void SaveWorkbookCopy(IDispatch* workbook, const std::wstring& path) {
+  ScopedBstr file(path.c_str());
+  CallMethod(workbook, RequireMember(workbook, L"SaveCopyAs"), DISPATCH_METHOD, VT_EMPTY, nullptr,
+             {DispatchArg::Bstr(file.get())});
+}
+
+void SetWorkbookPassword(IDispatch* workbook, const std::wstring& password) {
+  ScopedBstr secret(password.c_str());
+  PutProperty(workbook, RequireMember(workbook, L"Password"), DispatchArg::Bstr(secret.get()));
+}
+
+void SaveWorkbook(IDispatch* workbook) {
+  CallMethod(workbook, RequireMember(workbook, L"Save"), DISPATCH_METHOD, VT_EMPTY, nullptr, {});
+}

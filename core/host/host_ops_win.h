@@ -73,3 +73,12 @@ bool RegisterHostXll(IDispatch* host, const std::wstring& path);
 ComPtr<IDispatch> GetApplicationOf(IDispatch* object);
 // Whether the workbook has no unsaved changes; raises when the workbook is closed.
 bool IsWorkbookSaved(IDispatch* workbook);
+// Where the workbook was last saved: a file's path, or a web address for a workbook in the
+// cloud (AutoSave); raises when the workbook is closed.
+std::wstring GetWorkbookFullName(IDispatch* workbook);
+// Has the host write a copy of the workbook as it is in memory to `path`; the workbook
+// itself keeps its name and its unsaved changes.
+void SaveWorkbookCopy(IDispatch* workbook, const std::wstring& path);
+// Sets the password the workbook is encrypted with at its next save.
+void SetWorkbookPassword(IDispatch* workbook, const std::wstring& password);
+void SaveWorkbook(IDispatch* workbook);

@@ -73,14 +73,20 @@ bool HeldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+// Flushed piece by piece: one flush of a large file holds the disk for its whole length,
+// and under Wine the flush runs inside the server every process's window messages pass
+// through, so every window of the session would wait for it.
+constexpr size_t kFlushedPiece = size_t{1} << 22;
+
 DWORD WriteAll(HANDLE file, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kFlushedPiece));
     DWORD written = 0;
     if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
     if (written == 0) return ERROR_WRITE_FAULT;
     done += written;
+    if (!FlushFileBuffers(file)) return GetLastError();
   }
   return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
 }

@@ -61,6 +61,11 @@ constexpr int kStateNotSaved = 67;
 constexpr int kWorkKeptIn = 68;
 constexpr int kWorkComesBack = 69;
 constexpr int kWorkKeptNowhere = 70;
+// What the runtime add-in tells the user about saves the saved state does not take as they are.
+constexpr int kSavedInOtherFormat = 63;
+constexpr int kPasswordPutBack = 64;
+constexpr int kPlainSaveRefused = 65;
+constexpr int kPlainLastSaveRefused = 66;
 // Fixed names kept with the texts: the temporary-folder fallback and the web prefixes.
 constexpr int kTempRegistryKey = 9;
 constexpr int kTempRegistryToken = 10;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "testkit/common/journal_win.h"
+#include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 
 namespace {
@@ -77,7 +78,10 @@ std::string InvokeLine(DISPID dispid, WORD flags, const DISPPARAMS* params, LCID
       line += " " + (secret ? std::string("bstr <password>") : ArgumentText(params->rgvarg[i - 1]));
     }
     for (UINT i = 0; i < named; ++i) {
-      line += " named=" + std::to_string(params->rgdispidNamedArgs[i]) + " " + ArgumentText(params->rgvarg[i]);
+      // So is the value a workbook's Password is set to.
+      const bool secret = dispid == kWorkbookPasswordDispid && params->rgvarg[i].vt == VT_BSTR;
+      line += " named=" + std::to_string(params->rgdispidNamedArgs[i]) + " " +
+              (secret ? std::string("bstr <password>") : ArgumentText(params->rgvarg[i]));
     }
   }
   return line + " lcid=" + std::to_string(locale);

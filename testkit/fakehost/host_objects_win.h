@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
+// A workbook's Password, which callers find by its name: a number of this host's own.
+constexpr DISPID kWorkbookPasswordDispid = 3920;
+
 IDispatch* NewApplication();
 IDispatch* NewWorkbooks();
 IDispatch* NewLanguageSettings();

@@ -42,13 +42,17 @@ struct HostState {
   // The workbooks open in the host, in the order they were opened.
   struct OpenWorkbook {
     int id;
-    std::wstring path;
+    std::wstring path;  // the file the host saves it to
     bool saved;
     HWND window;  // its own main window (windowPerWorkbook), else null: it shows in the main window
     std::u16string password;  // an encrypted workbook's: the host saves it encrypted again
     // A kept loader's file, held open against deleting as the host holds an open workbook.
     HANDLE file = nullptr;
     HWND pane = nullptr;  // its pane in its main window's desktop (workbook_pane_win.h)
+    // What FullName answers when it is not `path`: the web address of a workbook the host
+    // keeps in the cloud (AutoSave), whose local copy is the host's own business.
+    std::wstring webAddress{};
+    std::u16string savedWith{};  // the password its file on disk is encrypted with (empty: in the clear)
   };
   std::vector<OpenWorkbook> openWorkbooks;
   int nextWorkbookId = 1;
@@ -61,6 +65,8 @@ struct HostState {
   std::wstring packagedPath;
   bool ownWorkbookOpened = false;
   long long userSavesLeft = 0;
+  long long editedSaveNumber = 0;
+  long long userSaveCount = 0;  // the user's saves so far  // the number of the save that ends the edit under way
 };
 
 HostState& Host();

@@ -17,6 +17,7 @@
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
 #include "testkit/fakehost/registration_win.h"
+#include "testkit/fakehost/responsiveness_probe_win.h"
 #include "testkit/fakehost/user_host_win.h"
 
 namespace {
@@ -103,6 +104,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (classCookie) CoRevokeClassObject(classCookie);
   EndUserHost();
   JournalChildProcesses(host);
+  StopResponsivenessProbe(host);
   host.journal.Write("end");
   // A host stuck in its own end: still there, but answering nothing any more.
   if (long long stall = host.scenario.Number("stallAtEnd", 0); stall > 0) Sleep(static_cast<DWORD>(stall));

@@ -25,15 +25,16 @@ PasswordCheck CheckWorkbookPassword(const std::wstring& path, const VARIANT* pas
   }
 }
 
-long long SaveEncryptedWithAppended(const std::wstring& path, const std::u16string& password,
-                                    const std::string& text) {
+long long SaveWithPassword(const std::wstring& path, const std::u16string& savedWith, const std::u16string& password,
+                           const std::string& text) {
   try {
     std::ifstream in(path.c_str(), std::ios::binary);
     const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
-    const std::string plain = DecryptWorkbookPackage(file, password) + text;
+    const std::string plain = (savedWith.empty() ? file : DecryptWorkbookPackage(file, savedWith)) + text;
     const std::string saved =
-        EncryptWorkbookPackage(plain, password, EncryptionSeedsFor(crypto::RandomBytes(32), plain));
+        password.empty() ? plain
+                         : EncryptWorkbookPackage(plain, password, EncryptionSeedsFor(crypto::RandomBytes(32), plain));
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out.write(saved.data(), static_cast<std::streamsize>(saved.size()));
     return out ? static_cast<long long>(saved.size()) : -1;

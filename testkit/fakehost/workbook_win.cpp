@@ -1,5 +1,6 @@
 // A workbook the host has open, and what the user does with it. The object stays valid
 // only while its workbook is open: afterwards every member fails, as the host's do.
+#include <cstdint>
 #include <string>
 
 #include "testkit/common/journal_win.h"
@@ -7,6 +8,7 @@
 #include "testkit/fakehost/host_objects_win.h"
 #include "testkit/fakehost/host_state_win.h"
 #include "testkit/fakehost/host_window_win.h"
+#include "testkit/fakehost/responsiveness_probe_win.h"
 #include "testkit/fakehost/session_end_win.h"
 #include "testkit/fakehost/workbook_pane_win.h"
 #include "testkit/fakehost/workbook_password_win.h"
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr HRESULT kObjectGone = 0x800A01A8;  // the host's "object required"
+constexpr HRESULT kHostError = 0x800A03EC;  // the host's general automation error
 constexpr UINT kMaxCloseArgs = 3;             // SaveChanges, Filename, RouteWorkbook
 constexpr DWORD kDefaultUserDelayMs = 1000;
 
@@ -76,6 +79,7 @@ int AddOpenWorkbook(const std::wstring& path, const std::u16string& password = {
   HostState& host = Host();
   HostState::OpenWorkbook workbook{host.nextWorkbookId++, path, true, WindowForNewWorkbook(), password, file};
   workbook.pane = CreateWorkbookPane(workbook.window ? workbook.window : host.mainWindow);
+  workbook.savedWith = password;
   host.openWorkbooks.push_back(workbook);
   return workbook.id;
 }
@@ -85,6 +89,18 @@ class Workbook : public DispatchObject {
   explicit Workbook(int id) : id_(id) {}
 
  protected:
+  // The members the runtime finds by name, under numbers of this host's own.
+  DISPID MemberByName(const std::wstring& name) override {
+    static const struct {
+      const wchar_t* name;
+      DISPID dispid;
+    } kNamed[] = {{L"FullName", 289}, {L"SaveCopyAs", 175}, {L"Save", 283}, {L"Password", kWorkbookPasswordDispid}};
+    for (const auto& member : kNamed) {
+      if (_wcsicmp(name.c_str(), member.name) == 0) return member.dispid;
+    }
+    return DISPID_UNKNOWN;
+  }
+
   HRESULT Member(DISPID dispid, const DispatchCall& call) override {
     if (id_ == 0) return DISP_E_MEMBERNOTFOUND;  // the loader: closed by its own macro
     HostState::OpenWorkbook* workbook = FindOpen(id_);
@@ -107,32 +123,108 @@ class Workbook : public DispatchObject {
         if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
         ReturnBool(call, workbook->saved);
         return S_OK;
+      case 289:  // FullName
+        if (HRESULT hr = CheckGet(call); FAILED(hr)) return hr;
+        ReturnBstr(call, workbook->webAddress.empty() ? workbook->path : workbook->webAddress);
+        return S_OK;
+      case 175:  // SaveCopyAs(Filename): the workbook as it is, written elsewhere; it keeps its name
+        return SaveCopyAs(*workbook, call);
+      case 283: {  // Save: with the password it has now (none: in the clear)
+        if (HRESULT hr = CheckMethod(call); FAILED(hr)) return hr;
+        NoteHostSaving(true);
+        const long long size = SaveWithPassword(workbook->path, workbook->savedWith, workbook->password, {});
+        NoteHostSaving(false);
+        if (size < 0) return Raise(kHostError, L"Cannot access the file " + workbook->path + L".");
+        workbook->savedWith = workbook->password;
+        workbook->saved = true;
+        Host().journal.Write("save " + QuoteText(std::wstring_view(workbook->path)) + " " + std::to_string(size) +
+                             (workbook->password.empty() ? " clear" : " encrypted"));
+        return S_OK;
+      }
+      case kWorkbookPasswordDispid: {  // Password: the one the next save encrypts with; journal never the password
+        if (!(call.flags & DISPATCH_PROPERTYPUT)) return DISP_E_MEMBERNOTFOUND;
+        VARIANT value;
+        if (HRESULT hr = TakePut(call, VT_BSTR, value); FAILED(hr)) return hr;
+        workbook->password.assign(reinterpret_cast<const char16_t*>(value.bstrVal), SysStringLen(value.bstrVal));
+        VariantClear(&value);
+        Host().journal.Write(workbook->password.empty() ? "password put empty" : "password put");
+        return S_OK;
+      }
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
   }
 
  private:
+  HRESULT SaveCopyAs(const HostState::OpenWorkbook& workbook, const DispatchCall& call) {
+    if (!(call.flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (call.params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    VARIANT name;
+    VariantInit(&name);
+    if (FAILED(VariantChangeType(&name, &call.params->rgvarg[0], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
+    const std::wstring target(name.bstrVal, SysStringLen(name.bstrVal));
+    VariantClear(&name);
+    Host().journal.Write("save copy " + QuoteText(std::wstring_view(target)));
+    if (!CopyFileW(workbook.path.c_str(), target.c_str(), FALSE)) {
+      return Raise(kHostError, L"Cannot access the file " + target + L".");
+    }
+    return S_OK;
+  }
+
   int id_;
 };
 
+// userSaveSize=<bytes>: each of the user's saves makes the workbook that much larger, with
+// bytes that do not compress (as a package's deflated parts): a large workbook's slow save.
+void AppendLargeContent(HANDLE file, long long size) {
+  std::string chunk(1 << 20, '\0');
+  uint32_t seed = 0x9E3779B9u;
+  while (size > 0) {
+    for (char& byte : chunk) {
+      seed ^= seed << 13;
+      seed ^= seed >> 17;
+      seed ^= seed << 5;
+      byte = static_cast<char>(seed);
+    }
+    const DWORD part = static_cast<DWORD>(size < static_cast<long long>(chunk.size()) ? size : chunk.size());
+    DWORD written = 0;
+    if (!WriteFile(file, chunk.data(), part, &written, nullptr)) return;
+    size -= part;
+  }
+}
+
 // userSave=<text>: before closing, the user saves: the text is appended to the file.
-void SaveAsUser(const HostState::OpenWorkbook& workbook, const std::wstring& suffix = std::wstring()) {
-  auto found = Host().scenario.Find("userSave");
+// userClearsPassword=<n>: before their n-th save (counting every save of theirs) the user
+// removes the workbook's password (File, Info, Protect Workbook), and the host saves it in
+// the clear from then on.
+void SaveAsUser(HostState::OpenWorkbook& workbook, const std::wstring& suffix = std::wstring()) {
+  HostState& host = Host();
+  auto found = host.scenario.Find("userSave");
   if (!found) return;
+  workbook.saved = true;
   std::wstring text = *found + suffix;
-  if (!workbook.password.empty()) {
+  if (++host.userSaveCount == host.scenario.Number("userClearsPassword", 0) && !workbook.password.empty()) {
+    workbook.password.clear();
+    host.journal.Write("user clears password");
+  }
+  if (!workbook.password.empty() || !workbook.savedWith.empty()) {
+    NoteHostSaving(true);
     const long long size =
-        SaveEncryptedWithAppended(workbook.path, workbook.password, std::string(text.begin(), text.end()));
-    Host().journal.Write("user save " + QuoteText(std::wstring_view(workbook.path)) + " " + std::to_string(size));
+        SaveWithPassword(workbook.path, workbook.savedWith, workbook.password, std::string(text.begin(), text.end()));
+    NoteHostSaving(false);
+    workbook.savedWith = workbook.password;
+    host.journal.Write("user save " + QuoteText(std::wstring_view(workbook.path)) + " " + std::to_string(size));
     return;
   }
   HANDLE file = CreateFileW(workbook.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
+  NoteHostSaving(true);
   std::string bytes(text.begin(), text.end());
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  AppendLargeContent(file, host.scenario.Number("userSaveSize", 0));
+  NoteHostSaving(false);
   LARGE_INTEGER size{};
   GetFileSizeEx(file, &size);
   CloseHandle(file);
@@ -153,8 +245,9 @@ void CALLBACK ActAsUser(HWND window, UINT, UINT_PTR timer, DWORD) {
   HostState& host = Host();
   HostState::OpenWorkbook* found = PackagedWorkbook();
   if (!found) return;
+  StopResponsivenessProbe(host);
+  if (host.scenario.Number("userSavesAtClose", 1) != 0) SaveAsUser(*found);
   HostState::OpenWorkbook workbook = *found;
-  SaveAsUser(workbook);
   if (host.scenario.Text("userCloses", L"") == L"workbook") {
     CloseWorkbook(workbook.id, "user");
   } else {
@@ -173,8 +266,18 @@ void EndRightAfterTheLastSave(HostState& host) {
   TerminateProcess(GetCurrentProcess(), 9);
 }
 
+void CALLBACK SaveAfterEdit(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HostState& host = Host();
+  if (HostState::OpenWorkbook* workbook = PackagedWorkbook()) {
+    SaveAsUser(*workbook, L" " + std::to_wstring(host.editedSaveNumber));
+  }
+  if (host.userSavesLeft <= 0) EndRightAfterTheLastSave(host);
+}
+
 // userSaves=<n>: the user saves the workbook n times, userSaveEvery milliseconds apart,
-// each save appending userSave and its number.
+// each save appending userSave and its number. userEditsFor=<ms>: each save comes that
+// long after an edit, with the workbook unsaved (Saved false) meanwhile.
 void CALLBACK SaveAgain(HWND window, UINT, UINT_PTR timer, DWORD) {
   HostState& host = Host();
   HostState::OpenWorkbook* workbook = PackagedWorkbook();
@@ -183,10 +286,43 @@ void CALLBACK SaveAgain(HWND window, UINT, UINT_PTR timer, DWORD) {
     return;
   }
   long long number = host.scenario.Number("userSaves", 0) - --host.userSavesLeft;
-  SaveAsUser(*workbook, L" " + std::to_wstring(number));
+  const long long editing = host.scenario.Number("userEditsFor", 0);
+  if (editing > 0) {
+    workbook->saved = false;
+    host.journal.Write("user edit");
+    host.editedSaveNumber = number;
+    SetTimer(nullptr, 0, static_cast<UINT>(editing), SaveAfterEdit);
+  } else {
+    SaveAsUser(*workbook, L" " + std::to_wstring(number));
+  }
   if (host.userSavesLeft > 0) return;
   KillTimer(window, timer);
-  EndRightAfterTheLastSave(host);
+  // After an edit the last save is still to come: SaveAfterEdit ends the host then.
+  if (editing <= 0) EndRightAfterTheLastSave(host);
+}
+
+// userSaveAs=<Windows path or web address>, userSaveAsAt=<ms>: that long after the open
+// the user saves the workbook under another name (File, Save As; the save appends userSave
+// and " as"); from then on the host saves it there. A web address is a save to the cloud
+// with AutoSave on: FullName answers the address, and the host keeps its copy in
+// cloudFolder under the address's last name, which no one else reads.
+void CALLBACK SaveAsElsewhere(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HostState& host = Host();
+  HostState::OpenWorkbook* workbook = PackagedWorkbook();
+  auto target = host.scenario.Find("userSaveAs");
+  if (!workbook || !target) return;
+  const bool web = target->find(L"://") != std::wstring::npos;
+  const std::wstring file =
+      web ? host.scenario.Text("cloudFolder", L"") + L"\\" + target->substr(target->find_last_of(L'/') + 1) : *target;
+  if (!CopyFileW(workbook->path.c_str(), file.c_str(), FALSE)) {
+    host.journal.Write("user save as failed " + QuoteText(std::wstring_view(file)));
+    return;
+  }
+  host.journal.Write("user save as " + QuoteText(std::wstring_view(*target)));
+  workbook->path = file;
+  workbook->webAddress = web ? *target : std::wstring();
+  SaveAsUser(*workbook, L" as");
 }
 
 // userQuitsAfter=<ms>: that long after the user opened a workbook of their own, they close
@@ -233,6 +369,9 @@ IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password)
   if (host.userSavesLeft > 0) {
     SetTimer(nullptr, 0, static_cast<UINT>(host.scenario.Number("userSaveEvery", 800)), SaveAgain);
   }
+  if (long long at = host.scenario.Number("userSaveAsAt", -1); at >= 0) {
+    SetTimer(nullptr, 0, static_cast<UINT>(at), SaveAsElsewhere);
+  }
   // userOpens=<path>, userOpensAt=<ms>: that long after this open the user opens a workbook
   // of their own (userOpensAt=busy: at the first busy answer, workbooks_win.cpp).
   if (long long at = host.scenario.Number("userOpensAt", -1); at >= 0) {
@@ -242,6 +381,7 @@ IDispatch* NewWorkbook(const std::wstring& path, const std::u16string& password)
   long long dieDelay = host.scenario.Number("dieAfterOpen", -1);
   if (dieDelay >= 0) SetTimer(nullptr, 0, static_cast<UINT>(dieDelay), Die);
   ScheduleSessionEnd(host);
+  StartResponsivenessProbe(host);
   return new Workbook(id);
 }
 

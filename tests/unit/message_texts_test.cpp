@@ -76,7 +76,7 @@ TEST(MessageTexts, SilentPrefixAndEventFormatFitTheirUse) {
 }
 
 TEST(MessageTexts, RolesThatShowTextsAreNotEmpty) {
-  for (int id : {8, 17, 18, 19, 21, 22, 23, 26, 27, 28, 29, 30, 31, 32, 33, 34, 43, 50, 52, 55, 56, 57, 58, 59, 67, 68, 69, 70, 71}) {
+  for (int id : {8, 17, 18, 19, 21, 22, 23, 26, 27, 28, 29, 30, 31, 32, 33, 34, 43, 50, 52, 55, 56, 57, 58, 59, 63, 64, 65, 66, 67, 68, 69, 70, 71}) {
     EXPECT_FALSE(GetText(id).empty()) << "main " << id;
   }
 }
