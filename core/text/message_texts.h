@@ -107,11 +107,6 @@ constexpr int kPasswordTitlePrefix = 71;
 // it) and its text (built-in 21).
 constexpr int kHostMissingCaption = 72;
 constexpr int kHostMissingText = 73;
-// The runtime's box when the saved state cannot be written: where the work is instead.
-constexpr int kStateNotSaved = 67;
-constexpr int kWorkKeptIn = 68;
-constexpr int kWorkComesBack = 69;
-constexpr int kWorkKeptNowhere = 70;
 // Every key above: the packer refuses a text for any other, which nothing would show.
 // A new key goes here too.
 constexpr int kAll[] = {kPasswordAccept,   kPasswordCancel, kContactButton, kWarningCaption, kNoticeTitle,
