@@ -66,7 +66,7 @@ def built_in_texts():
 
 # Override number -> the built-in text the launcher shows without it (None: nothing built in).
 REPLACED = {3: 30, 4: 31, 6: 27, 7: 8, 11: 17, 12: 18, 13: 19, 14: 32, 15: 33, 16: 29, 39: 26, 40: None,
-            41: 43, 42: 40, 55: 55, 56: 56, 57: 57, 58: 58, 71: 71, 72: 8, 73: 21}
+            41: 43, 42: 40, 55: 55, 56: 56, 57: 57, 58: 58, 59: 59, 71: 71, 72: 8, 73: 21}
 
 
 def test_texts_prints_every_override_number_with_the_built_in_text_it_replaces(sheetpack):
