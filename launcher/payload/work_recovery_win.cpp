@@ -1,6 +1,7 @@
 #include "launcher/payload/work_recovery_win.h"
 
 #include "core/payload/app_settings.h"
+#include "core/payload/encrypted_workbook.h"
 #include "core/payload/item_ids.h"
 #include "core/payload/resources_win.h"
 #include "core/payload/saved_state.h"
@@ -13,6 +14,14 @@ namespace {
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
+// Whether the application keeps its workbook encrypted (it carries the workbook's key).
+bool ProtectsWorkbook(HMODULE launcher) {
+  std::string key;
+  const bool protects = ReadPackedItem(launcher, ItemId::kWorkbookKey, key) && !key.empty();
+  SecureZeroMemory(key.data(), key.size());
+  return protects;
+}
+
 bool CarryWork(HMODULE launcher, const std::wstring& launcherPath, const std::wstring& workbookPath) {
   // The settings, state and place the run itself took: the state it would have written.
   std::string settingsBlob;
@@ -23,6 +32,9 @@ bool CarryWork(HMODULE launcher, const std::wstring& launcherPath, const std::ws
   if (!(settings.optionFlags() & OPT_SAVED_STATE)) return true;
   std::string workbook;
   if (!ReadWholeFile(workbookPath, workbook)) return !IsExistingFile(workbookPath);
+  // A save made without the application's password never goes into the state, as the
+  // runtime refuses it too (and has told the user so): there is no work to carry.
+  if (ProtectsWorkbook(launcher) && !IsPasswordEncryptedWorkbook(workbook)) return true;
   if (stateWorkbook.empty()) ReadPackedItem(launcher, ItemId::kWorkbook, stateWorkbook);
   // The workbook as the launcher wrote it: no save came after the state.
   if (WorkbookFileOf(std::move(stateWorkbook)) == workbook) return true;
