@@ -7,6 +7,7 @@
 #include "core/payload/encrypted_workbook.h"
 #include "core/payload/saved_state.h"
 #include "core/payload/saved_state_file_win.h"
+#include "core/win/files_win.h"
 #include "core/win/scoped_win.h"
 #include "core/win/wide_win.h"
 #include "runtime/runtime_state_win.h"
@@ -17,8 +18,6 @@ namespace {
 
 constexpr DWORD kHeldFileWaitMs = 4000;  // the host or a scanner still writing the workbook
 constexpr DWORD kHeldFileRetryMs = 100;
-
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
 bool Stamp(const std::wstring& path, ULONGLONG& time, ULONGLONG& size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -137,7 +136,7 @@ void StartSave(RuntimeState& state, bool atEnd) {
                                               : ToWide(SavedStatePath(FromWide(state.launcherPath)));
   save->settings = state.settingsBlob;
   save->workbookDigest = state.workbookDigest;
-  save->fileName = FromWide(FileName(state.workbookPath));
+  save->fileName = FromWide(FileNameOf(state.workbookPath));
   save->settingsMagic = state.settings.settingsMagic();
   save->protectsWorkbook = state.protectsWorkbook;
   state.saveThread.reset(CreateThread(nullptr, 0, WriteState, save.get(), 0, nullptr));

@@ -28,6 +28,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   return complete;
 }
 
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
 std::wstring LongPathForm(const std::wstring& path) {
   if (path.empty()) return path;
   std::wstring longForm = GrownText(

@@ -14,6 +14,9 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // The whole content of the file; false when it cannot be opened or read to its end.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 
+// The last part of a path: what follows its last backslash or slash.
+std::wstring FileNameOf(const std::wstring& path);
+
 // The long form of a path (every 8.3 short name expanded), in a buffer grown to fit;
 // the path itself when it cannot be had (a file that does not exist).
 std::wstring LongPathForm(const std::wstring& path);

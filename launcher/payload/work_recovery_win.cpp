@@ -12,8 +12,6 @@
 
 namespace {
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
-
 // Whether the application keeps its workbook encrypted (it carries the workbook's key).
 bool ProtectsWorkbook(HMODULE launcher) {
   std::string key;
@@ -43,7 +41,7 @@ bool CarryWork(HMODULE launcher, const std::wstring& launcherPath, const std::ws
   std::string digest;
   ReadPackedItem(launcher, ItemId::kWorkbookDigest, digest);
   const std::string state =
-      WorkbookSavedState(workbook, FromWide(FileName(workbookPath)), settingsBlob, digest, settings.settingsMagic());
+      WorkbookSavedState(workbook, FromWide(FileNameOf(workbookPath)), settingsBlob, digest, settings.settingsMagic());
   return !KeepWorkInState(statePath, state, settings.settingsMagic()).empty();
 }
 
